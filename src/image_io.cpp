@@ -1,0 +1,147 @@
+// Image loading and saving through stb_image and stb_image_write.
+#include "image_io.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+
+#include "ascii.h"
+#include "error.h"
+#include "stb_bridge.h"
+
+// Quality of every JPEG thumbnail.
+static const int JPEG_QUALITY = 90;
+
+int load_image(const char *path, Image *image)
+{
+    *image = Image{0, 0, nullptr};
+    stb_clear_failure_reason();
+    int w = 0, h = 0, channels = 0;
+    unsigned char *pixels = stbi_load(path, &w, &h, &channels, 4);
+    if (!pixels) {
+        const char *reason = stbi_failure_reason();
+        set_err("cannot decode '%s': %s", path, reason ? reason : "unknown error");
+        return 0;
+    }
+    if (w > LOAD_MAX_SIDE || h > LOAD_MAX_SIDE) {
+        std::free(pixels);
+        set_err("image too large: %dx%d", w, h);
+        return 0;
+    }
+    *image = Image{w, h, pixels};
+    return 1;
+}
+
+OutputFormat output_format(const char *path)
+{
+    const char *ext = after_last_dot(path);
+    if (!ext) return OUT_PNG;
+    if (ascii_iequal(ext, "jpg") || ascii_iequal(ext, "jpeg")) return OUT_JPEG;
+    if (ascii_iequal(ext, "bmp")) return OUT_BMP;
+    if (ascii_iequal(ext, "tga")) return OUT_TGA;
+    return OUT_PNG;
+}
+
+void flatten_over_white(const unsigned char *rgba, int64_t pixels, unsigned char *rgb)
+{
+    for (int64_t i = 0; i < pixels; i++, rgba += 4, rgb += 3) {
+        // c over white at opacity a/255, rounded to nearest:
+        // (c*a + 255*(255-a) + 127) / 255, always within 0..255.
+        const uint32_t a = rgba[3];
+        const uint32_t white = 255u * (255u - a) + 127u;
+        rgb[0] = (unsigned char)((rgba[0] * a + white) / 255u);
+        rgb[1] = (unsigned char)((rgba[1] * a + white) / 255u);
+        rgb[2] = (unsigned char)((rgba[2] * a + white) / 255u);
+    }
+}
+
+// The encoders write through this sink so that every failed write is seen:
+// the plain file variants ignore fwrite's result and would report success
+// for a thumbnail cut short by a full disk.
+struct FileSink {
+    FILE *file;
+    bool failed;
+};
+
+static void sink_write(void *context, void *data, int size)
+{
+    FileSink *sink = (FileSink *)context;
+    if (sink->failed || size <= 0) return;
+    if (std::fwrite(data, 1, (size_t)size, sink->file) != (size_t)size) sink->failed = true;
+}
+
+static bool is_regular_file(const char *path)
+{
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Runs one encoder into path. A file left behind by a failure is removed
+// when it is a regular file (never a device such as /dev/full).
+static int encode_to_file(const char *path, OutputFormat format, const Image &image,
+                          const unsigned char *rgb)
+{
+    const int w = image.width, h = image.height;
+    // PNG is compressed in memory first, so running out of memory there
+    // creates no file at all.
+    unsigned char *png = nullptr;
+    int png_len = 0;
+    if (format == OUT_PNG) {
+        png = stbi_write_png_to_mem(image.pixels, 0, w, h, 4, &png_len);
+        if (!png) return 0;
+    }
+    FILE *f = std::fopen(path, "wb");
+    if (!f) {
+        std::free(png);
+        return 0;
+    }
+    FileSink sink{f, false};
+    int ok = 1;
+    switch (format) {
+    case OUT_PNG:
+        sink_write(&sink, png, png_len);
+        break;
+    case OUT_JPEG:
+        ok = stbi_write_jpg_to_func(sink_write, &sink, w, h, 3, rgb, JPEG_QUALITY);
+        break;
+    case OUT_BMP:
+        ok = stbi_write_bmp_to_func(sink_write, &sink, w, h, 3, rgb);
+        break;
+    case OUT_TGA:
+        ok = stbi_write_tga_to_func(sink_write, &sink, w, h, 4, image.pixels);
+        break;
+    }
+    std::free(png);
+    if (std::fflush(f) != 0) sink.failed = true;
+    if (std::fclose(f) != 0) sink.failed = true;
+    if (!ok || sink.failed) {
+        if (is_regular_file(path)) std::remove(path);
+        return 0;
+    }
+    return 1;
+}
+
+int save_image(const char *path, const Image &image)
+{
+    const OutputFormat format = output_format(path);
+    unsigned char *rgb = nullptr;
+    if (format == OUT_JPEG || format == OUT_BMP) {
+        const int64_t n = (int64_t)image.width * image.height;
+        rgb = (unsigned char *)std::malloc((size_t)(n * 3));
+        if (!rgb) {
+            set_err("out of memory");
+            return 0;
+        }
+        flatten_over_white(image.pixels, n, rgb);
+    }
+    const int ok = encode_to_file(path, format, image, rgb);
+    std::free(rgb);
+    if (!ok) {
+        set_err("cannot encode '%s' (check the extension)", path);
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,64 @@
+/* quintaro-imgthumbnail: turn an image file into a thumbnail.
+ *
+ * Every operation returns 1 on success and 0 on failure; after a 0 the
+ * reason is in imgthumbnail_last_error(). Sizes are in pixels, 1..4096.
+ * Inputs may be PNG, JPEG, BMP, TGA, GIF, PSD, HDR, PIC or PNM (recognised
+ * by content). The output format follows the output path's extension:
+ * .jpg/.jpeg -> JPEG, .bmp -> BMP, .tga -> TGA, anything else -> PNG.
+ * JPEG and BMP have no alpha: pixels are composited over white.
+ *
+ * The library keeps one process-wide last-error message, so call it from
+ * one thread at a time and read the message before the next call.
+ */
+#ifndef QUINTARO_IMGTHUMBNAIL_H
+#define QUINTARO_IMGTHUMBNAIL_H
+
+#if defined(IMGTHUMBNAIL_STATIC)
+#  define IMGTHUMBNAIL_API
+#elif defined(_WIN32)
+#  if defined(IMGTHUMBNAIL_BUILDING)
+#    define IMGTHUMBNAIL_API __declspec(dllexport)
+#  else
+#    define IMGTHUMBNAIL_API __declspec(dllimport)
+#  endif
+#elif defined(__GNUC__)
+#  define IMGTHUMBNAIL_API __attribute__((visibility("default")))
+#else
+#  define IMGTHUMBNAIL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Empties the last-error message. Always returns 1; calling it is optional. */
+IMGTHUMBNAIL_API int imgthumbnail_init(void);
+
+/* Empties the last-error message. The library stays usable afterwards. */
+IMGTHUMBNAIL_API void imgthumbnail_cleanup(void);
+
+/* The last failure's message ("" when none): always the same pointer, never
+ * NULL, owned by the library. Do not write to it or free it. */
+IMGTHUMBNAIL_API const char *imgthumbnail_last_error(void);
+
+/* The largest centred square of the image, scaled to size x size. */
+IMGTHUMBNAIL_API int imgthumbnail_square(const char *input, const char *output, int size);
+
+/* The largest centred region of ratio 0 (1:1), 1 (4:3), 2 (16:9) or 3 (3:2),
+ * scaled to size pixels wide. */
+IMGTHUMBNAIL_API int imgthumbnail_aspect(const char *input, const char *output, int size, int ratio);
+
+/* A content-aware crop: the window with the most edge energy, scaled to
+ * exactly width x height. */
+IMGTHUMBNAIL_API int imgthumbnail_smart(const char *input, const char *output, int width, int height);
+
+/* A square thumbnail of every .png/.jpg/.jpeg/.bmp/.tga file directly inside
+ * input_dir, written into output_dir (created when missing). JPEG inputs
+ * become .png outputs. Returns 1 when at least one thumbnail was written. */
+IMGTHUMBNAIL_API int imgthumbnail_batch(const char *input_dir, const char *output_dir, int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,116 @@
+/* Makes a fixed set of thumbnails through the public interface only, from
+ * source images it writes itself, into the folder given as its argument.
+ * The Linux and Windows builds of the library must produce the same bytes,
+ * so the test suite runs this program on both and compares the folders. */
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "imgthumbnail.h"
+
+static unsigned char px_value(int x, int y, int c, int w, int h)
+{
+    /* Smooth gradients, a hard-edged disc and fine stripes: content whose
+     * filtered values land everywhere between whole bytes. */
+    int dx = x - w * 2 / 3, dy = y - h / 3, r = (w < h ? w : h) / 5;
+    if (dx * dx + dy * dy < r * r) return (unsigned char)(c == 0 ? 250 : c == 1 ? 40 : 30);
+    if (c == 0) return (unsigned char)(x * 255 / (w - 1));
+    if (c == 1) return (unsigned char)(y * 255 / (h - 1));
+    return (unsigned char)((x / 3 + y / 5) % 2 ? 200 : (x * y) % 256);
+}
+
+static int write_tga(const char *path, int w, int h)
+{
+    FILE *f = fopen(path, "wb");
+    unsigned char hdr[18] = {0, 0, 2};
+    int x, y;
+    if (!f) return 0;
+    hdr[12] = (unsigned char)(w & 255); hdr[13] = (unsigned char)(w >> 8);
+    hdr[14] = (unsigned char)(h & 255); hdr[15] = (unsigned char)(h >> 8);
+    hdr[16] = 32; hdr[17] = 8 | 0x20; /* 8 alpha bits, top-left origin */
+    fwrite(hdr, 1, 18, f);
+    for (y = 0; y < h; y++)
+        for (x = 0; x < w; x++) {
+            unsigned char p[4];
+            p[0] = px_value(x, y, 2, w, h); p[1] = px_value(x, y, 1, w, h); p[2] = px_value(x, y, 0, w, h);
+            p[3] = (unsigned char)(x < w / 4 ? (x * 255) / (w / 4) : 255); /* transparent left edge */
+            fwrite(p, 1, 4, f);
+        }
+    return fclose(f) == 0;
+}
+
+static int write_ppm(const char *path, int w, int h)
+{
+    FILE *f = fopen(path, "wb");
+    int x, y, c;
+    if (!f) return 0;
+    fprintf(f, "P6\n%d %d\n255\n", w, h);
+    for (y = 0; y < h; y++)
+        for (x = 0; x < w; x++)
+            for (c = 0; c < 3; c++) fputc(px_value(x, y, c, w, h), f);
+    return fclose(f) == 0;
+}
+
+static int s_failures;
+
+/* dir/name, formatted into a fresh static slot (two are live at a time). */
+static const char *path_in(const char *dir, const char *fmt, ...)
+{
+    static char slots[2][1024];
+    static int next;
+    char name[512];
+    char *p = slots[next];
+    va_list ap;
+    next ^= 1;
+    va_start(ap, fmt);
+    vsnprintf(name, sizeof name, fmt, ap);
+    va_end(ap);
+    snprintf(p, sizeof slots[0], "%s/%s", dir, name);
+    return p;
+}
+
+static void check(int ok, const char *what)
+{
+    if (!ok) {
+        fprintf(stderr, "%s failed: %s\n", what, imgthumbnail_last_error());
+        s_failures++;
+    }
+}
+
+int main(int argc, char **argv)
+{
+    static const char *exts[] = {"png", "jpg", "bmp", "tga"};
+    static const char *inputs[] = {"wide.tga", "tall.ppm", "photo.jpg"};
+    static const int squares[] = {1, 37, 256};
+    const char *dir;
+    int i, e, r, s;
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        return 2;
+    }
+    dir = argv[1];
+    if (!write_tga(path_in(dir, "wide.tga"), 640, 427) || !write_ppm(path_in(dir, "tall.ppm"), 300, 500)) {
+        fprintf(stderr, "cannot write the source images into %s\n", dir);
+        return 1;
+    }
+    /* A JPEG source made by the library itself (flattened, quality 90). */
+    check(imgthumbnail_aspect(path_in(dir, "wide.tga"), path_in(dir, "photo.jpg"), 600, 3), "photo.jpg");
+
+    for (i = 0; i < 3; i++) {
+        char in[1024];
+        snprintf(in, sizeof in, "%s", path_in(dir, "%s", inputs[i]));
+        for (e = 0; e < 4; e++) {
+            for (s = 0; s < 3; s++)
+                check(imgthumbnail_square(in, path_in(dir, "%s.square%d.%s", inputs[i], squares[s], exts[e]),
+                                          squares[s]), "square");
+            for (r = 0; r < 4; r++)
+                check(imgthumbnail_aspect(in, path_in(dir, "%s.aspect%d.%s", inputs[i], r, exts[e]), 200, r),
+                      "aspect");
+        }
+        /* Enlargements. */
+        check(imgthumbnail_aspect(in, path_in(dir, "%s.aspect2.4096.png", inputs[i]), 4096, 2), "enlarge");
+        check(imgthumbnail_square(in, path_in(dir, "%s.square1500.jpg", inputs[i]), 1500), "enlarge");
+    }
+    return s_failures ? 1 : 0;
+}

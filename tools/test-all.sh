@@ -1,0 +1,72 @@
+#!/bin/sh
+# Builds the library three ways and runs the whole test suite on each:
+#   build/linux    the Linux build (and the Linux = Windows thumbnail check)
+#   build/asan     the Linux build under AddressSanitizer + UBSan
+#   build/windows  the Windows DLL, cross-built with mingw-w64, run under wine
+# Installs what it needs first (as root). Exits non-zero if anything fails.
+set -u
+cd "$(dirname "$0")/.."
+top=$(pwd)
+sh tools/install-deps.sh || exit 1
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export CTEST_OUTPUT_ON_FAILURE=1
+
+status=0
+passed=0
+failed=0
+
+configure_and_build() { # dir, cmake options...
+  dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir"
+}
+
+run_suite() { # name, dir
+  echo "== $1 =="
+  ctest --test-dir "$2" -j2 --timeout 1500 2>&1 | tee "$2.ctest.log"
+  rc=$?
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$2.ctest.log" | tail -n 1)
+  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed.*/\1/')
+  if [ -z "$line" ]; then
+    echo "$1: ctest ran no tests"
+    status=1
+    return
+  fi
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+  [ "$rc" -eq 0 ] && [ "$bad" -eq 0 ] || status=1
+}
+
+mkdir -p build
+# The Windows build comes first: the Linux suite compares its thumbnails with it.
+if configure_and_build build/windows -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake; then
+  windows_dir="$top/build/windows"
+else
+  echo "Windows build failed"
+  status=1
+  windows_dir=""
+fi
+if configure_and_build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DIMGTHUMB_WINDOWS_BUILD_DIR="$windows_dir"; then
+  run_suite "Linux" build/linux
+else
+  echo "Linux build failed"
+  status=1
+fi
+if configure_and_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMGTHUMB_SANITIZE=ON; then
+  run_suite "Linux, AddressSanitizer + UBSan" build/asan
+else
+  echo "sanitizer build failed"
+  status=1
+fi
+[ -n "$windows_dir" ] && run_suite "Windows DLL under wine" build/windows
+
+echo
+echo "all suites: $passed passed, $failed failed"
+exit $status
