@@ -1,9 +1,10 @@
 #!/bin/sh
-# Installs, from Debian's archive, what building and testing the library
-# needs. Does nothing when everything is there already. Run as root.
+# Installs, from Debian's archive, every package listed in
+# tools/packages.d/*.txt (one name per line, # starts a comment). Does
+# nothing when everything is there already. Run as root.
 set -eu
-packages="cmake ninja-build g++ make pkg-config libstb-dev libgtest-dev googletest \
-g++-mingw-w64-x86-64-posix wine wine64 binutils-mingw-w64-x86-64 $*"
+here=$(cd "$(dirname "$0")" && pwd)
+packages=$(cat "$here"/packages.d/*.txt | sed 's/#.*//' | tr -s ' \t' '\n\n' | grep -v '^$' | sort -u)
 missing=""
 for p in $packages; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
