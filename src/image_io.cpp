@@ -19,8 +19,13 @@ static const int JPEG_QUALITY = 90;
 int load_image(const char *path, Image *image)
 {
     *image = Image{0, 0, nullptr};
-    if (const char *refused = decode_guard(path)) {
-        set_err("cannot decode '%s': %s", path, refused);
+    const GuardVerdict verdict = decode_guard(path);
+    if (verdict.reason) {
+        set_err("cannot decode '%s': %s", path, verdict.reason);
+        return 0;
+    }
+    if (verdict.too_large.width > 0) {
+        set_err("image too large: %dx%d", verdict.too_large.width, verdict.too_large.height);
         return 0;
     }
     stb_clear_failure_reason();
@@ -102,7 +107,7 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
     unsigned char *png = nullptr;
     int png_len = 0;
     if (format == OUT_PNG) {
-        png = stbi_write_png_to_mem(image.pixels, 0, w, h, 4, &png_len);
+        png = png_encode_to_mem(image.pixels, w, h, 4, &png_len);
         if (!png) return 0;
     }
     FILE *f = std::fopen(path, "wb");

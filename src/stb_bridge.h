@@ -7,10 +7,14 @@
 // Forgets the calling thread's last decoder failure reason.
 void stb_clear_failure_reason(void);
 
+// The PNG file image of w x h pixels of the given channel count (rows
+// packed), exactly as the encoder writes it, in a heap buffer (release with
+// free); null when memory runs out anywhere in the encoder, with nothing
+// left allocated.
+unsigned char *png_encode_to_mem(const unsigned char *pixels, int w, int h, int channels, int *out_len);
+
 // Defined by the encoder's implementation but not declared in its header:
-// the PNG file image in a heap buffer (release with free), and its deflate.
-extern "C" unsigned char *stbi_write_png_to_mem(const unsigned char *pixels, int stride_bytes, int x, int y,
-                                                int n, int *out_len);
+// its deflate, in a heap buffer (release with free).
 extern "C" unsigned char *stbi_zlib_compress(unsigned char *data, int data_len, int *out_len, int quality);
 
 // The decoder that stbi_load hands a file to, found by the decoder's own

@@ -8,12 +8,117 @@
 #define NDEBUG
 #endif
 
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
+
+// The PNG encoder grows its compression buffers with reallocations whose
+// failure it does not check: it would write through a null pointer or past
+// the old block. While png_encode_to_mem runs, its allocations are therefore
+// kept on a list, and a failed one abandons the encoding: every block on the
+// list is freed and the caller sees a plain failure. At all other times the
+// encoder's allocator is the runtime heap's, untouched.
+static void *encoder_malloc(size_t size);
+static void *encoder_realloc(void *p, size_t size);
+static void encoder_free(void *p);
+#define STBIW_MALLOC(size) encoder_malloc(size)
+#define STBIW_REALLOC(p, size) encoder_realloc(p, size)
+#define STBIW_FREE(p) encoder_free(p)
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
 #include "stb_bridge.h"
+
+// Header of a block allocated while the PNG encoder runs: a link in the
+// list of its live blocks. Two pointers keep the payload 16-byte aligned.
+struct TrackedBlock {
+    TrackedBlock *prev;
+    TrackedBlock *next;
+};
+
+static TrackedBlock s_live = {&s_live, &s_live};
+static bool s_tracking = false;
+static std::jmp_buf s_out_of_memory;
+
+static void link_block(TrackedBlock *b)
+{
+    b->prev = &s_live;
+    b->next = s_live.next;
+    s_live.next->prev = b;
+    s_live.next = b;
+}
+
+static void unlink_block(TrackedBlock *b)
+{
+    b->prev->next = b->next;
+    b->next->prev = b->prev;
+}
+
+static void *encoder_malloc(size_t size)
+{
+    if (!s_tracking) return std::malloc(size);
+    TrackedBlock *b = (TrackedBlock *)std::malloc(sizeof(TrackedBlock) + size);
+    if (!b) std::longjmp(s_out_of_memory, 1);
+    link_block(b);
+    return b + 1;
+}
+
+static void *encoder_realloc(void *p, size_t size)
+{
+    if (!s_tracking) return std::realloc(p, size);
+    if (!p) return encoder_malloc(size);
+    TrackedBlock *old = (TrackedBlock *)p - 1;
+    unlink_block(old);
+    TrackedBlock *b = (TrackedBlock *)std::realloc(old, sizeof(TrackedBlock) + size);
+    if (!b) {
+        link_block(old);
+        std::longjmp(s_out_of_memory, 1);
+    }
+    link_block(b);
+    return b + 1;
+}
+
+static void encoder_free(void *p)
+{
+    if (!s_tracking) {
+        std::free(p);
+        return;
+    }
+    if (!p) return;
+    TrackedBlock *b = (TrackedBlock *)p - 1;
+    unlink_block(b);
+    std::free(b);
+}
+
+unsigned char *png_encode_to_mem(const unsigned char *pixels, int w, int h, int channels, int *out_len)
+{
+    unsigned char *volatile result = nullptr;
+    s_tracking = true;
+    if (setjmp(s_out_of_memory) == 0) {
+        int len = 0;
+        unsigned char *png = stbi_write_png_to_mem(pixels, 0, w, h, channels, &len);
+        if (png) {
+            // The file image becomes a plain heap block: its bytes move to
+            // the start of their block, over the list link.
+            TrackedBlock *b = (TrackedBlock *)png - 1;
+            unlink_block(b);
+            std::memmove(b, png, (size_t)len);
+            result = (unsigned char *)b;
+            *out_len = len;
+        }
+    }
+    // Whatever is still listed was abandoned by a failure.
+    while (s_live.next != &s_live) {
+        TrackedBlock *b = s_live.next;
+        unlink_block(b);
+        std::free(b);
+    }
+    s_tracking = false;
+    return result;
+}
 
 void stb_clear_failure_reason(void)
 {
