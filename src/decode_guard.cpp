@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image_io.h"
 #include "stb_bridge.h"
 
 // The decoder's default limit on a side.
@@ -32,6 +33,9 @@ static const int HDR_FLOAT_PIXEL_BYTES = 4 * 4;
 // Largest PNM sample value of 8-bit and of 16-bit files.
 static const int64_t PNM_MAX_8BIT = 255;
 static const int64_t PNM_MAX_16BIT = 65535;
+
+// A BMP palette has at most this many entries.
+static const int64_t BMP_MAX_PALETTE = 256;
 
 static const size_t GUARD_BUFFER = 4096;
 
@@ -254,11 +258,14 @@ static const char *check_tga(GuardReader *r)
 
 // ---- BMP -----------------------------------------------------------------------
 
-// Paletted BMP: the decoder's palette is an uninitialised array on the
-// stack, so a pixel whose index lies beyond the palette the file gave turns
-// stack bytes into colour. Such a file is refused; a short palette that the
-// pixels respect is fine.
-static const char *check_bmp(GuardReader *r)
+// BMP. The decoder's palette is an uninitialised array on the stack, so a
+// pixel whose index lies beyond the palette the file gave turns stack bytes
+// into colour: such a file is refused (a short palette that the pixels
+// respect is fine). And a header that promises millions of rows the file
+// does not hold keeps the decoder busy for a long time, as it seeks past the
+// end of the file once per row: when the decoder would decode the file and
+// the library then refuse it for its size anyway, *too_large says so at once.
+static const char *check_bmp(GuardReader *r, Size *too_large)
 {
     get16le(r); // "BM"
     get32le(r); // file size
@@ -278,16 +285,31 @@ static const char *check_bmp(GuardReader *r)
     if (h < 0) h = -h;
     const int planes = get16le(r);
     const int bpp = get16le(r);
-    const uint32_t compression = hsz == 12 ? 0 : get32le(r);
+    const int32_t compression = hsz == 12 ? 0 : (int32_t)get32le(r);
     if (offset < 0 || (hsz != 12 && hsz != 40 && hsz != 56 && hsz != 108 && hsz != 124)) return nullptr;
-    if (planes != 1 || compression != 0 || (bpp != 1 && bpp != 4 && bpp != 8)) return nullptr;
+    // The layouts the decoder reads without channel masks of the file's own.
+    // It takes a negative compression code for none at all, except where
+    // 32-bit pixels would need masks.
+    const bool paletted = bpp == 1 || bpp == 4 || bpp == 8;
+    const bool direct = (bpp == 24 && compression <= 0) || (bpp == 32 && hsz != 12 && compression == 0);
+    if (planes != 1 || !(direct || (paletted && compression <= 0))) return nullptr;
     const int header_read = hsz == 12 ? 12 : 20; // of the info header, so far
     skip(r, hsz - header_read);
     const int file_header = 14;
     const int entry = hsz == 12 ? 3 : 4;
-    const int64_t palette = hsz == 12 ? (offset - file_header - 24) / 3 : (offset - file_header - hsz) >> 2;
-    if (palette < 1 || palette >= (1 << bpp)) return nullptr;
+    int64_t palette = 0;
+    if (paletted) {
+        palette = hsz == 12 ? (offset - file_header - 24) / 3 : (offset - file_header - hsz) >> 2;
+        if (palette < 1 || palette > BMP_MAX_PALETTE) return nullptr;
+    } else if (offset != file_header + hsz) {
+        return nullptr;
+    }
     if (w > DECODER_MAX_SIDE || h > DECODER_MAX_SIDE || w * h * 4 > INT_MAX) return nullptr;
+    if (w > 0 && h > 0 && (w > LOAD_MAX_SIDE || h > LOAD_MAX_SIDE)) {
+        *too_large = Size{(int32_t)w, (int32_t)h};
+        return nullptr;
+    }
+    if (!paletted || palette >= (1 << bpp)) return nullptr;
     skip(r, palette * entry + (offset - file_header - hsz - palette * entry));
 
     const int64_t row_bytes = (w * bpp + 7) / 8;
@@ -375,25 +397,25 @@ static const char *check_jpeg(GuardReader *r)
     }
 }
 
-const char *decode_guard(const char *path)
+GuardVerdict decode_guard(const char *path)
 {
+    GuardVerdict verdict{nullptr, Size{0, 0}};
     GuardReader r;
     r.file = std::fopen(path, "rb");
-    if (!r.file) return nullptr;
+    if (!r.file) return verdict;
     const DecoderFormat format = stb_decoder_format(r.file);
-    const char *reason = nullptr;
     if (std::fseek(r.file, 0, SEEK_SET) == 0) {
         r.pos = r.len = 0;
         r.past_end = false;
         switch (format) {
-        case DECODER_PNM: reason = check_pnm(&r); break;
-        case DECODER_HDR: reason = check_hdr(&r); break;
-        case DECODER_TGA: reason = check_tga(&r); break;
-        case DECODER_BMP: reason = check_bmp(&r); break;
-        case DECODER_JPEG: reason = check_jpeg(&r); break;
+        case DECODER_PNM: verdict.reason = check_pnm(&r); break;
+        case DECODER_HDR: verdict.reason = check_hdr(&r); break;
+        case DECODER_TGA: verdict.reason = check_tga(&r); break;
+        case DECODER_BMP: verdict.reason = check_bmp(&r, &verdict.too_large); break;
+        case DECODER_JPEG: verdict.reason = check_jpeg(&r); break;
         default: break;
         }
     }
     std::fclose(r.file);
-    return reason;
+    return verdict;
 }
