@@ -112,5 +112,40 @@ int main(int argc, char **argv)
         check(imgthumbnail_aspect(in, path_in(dir, "%s.aspect2.4096.png", inputs[i]), 4096, 2), "enlarge");
         check(imgthumbnail_square(in, path_in(dir, "%s.square1500.jpg", inputs[i]), 1500), "enlarge");
     }
+
+    /* Smart crops: reduced sources (longer side above 160), sources analysed
+     * as they are, both with hard edges and stripes, and uniform sources,
+     * where only the centring decides. */
+    {
+        static const char *smart_inputs[] = {"wide.tga", "tall.ppm", "photo.jpg", "small.tga", "small.ppm",
+                                             "flat.ppm", "flat_small.ppm"};
+        static const int smart_sizes[][2] = {{64, 48}, {100, 100}, {200, 30}, {30, 200}, {1, 1}, {500, 300}};
+        static const struct { const char *name; int w, h; } flats[] = {{"flat.ppm", 900, 301}, {"flat_small.ppm", 21, 10}};
+        int f, k;
+        if (!write_tga(path_in(dir, "small.tga"), 150, 97) || !write_ppm(path_in(dir, "small.ppm"), 120, 160)) {
+            fprintf(stderr, "cannot write the small source images into %s\n", dir);
+            return 1;
+        }
+        for (f = 0; f < 2; f++) {
+            FILE *flat = fopen(path_in(dir, "%s", flats[f].name), "wb");
+            if (!flat) {
+                fprintf(stderr, "cannot write %s into %s\n", flats[f].name, dir);
+                return 1;
+            }
+            fprintf(flat, "P6\n%d %d\n255\n", flats[f].w, flats[f].h);
+            for (k = 0; k < flats[f].w * flats[f].h; k++) fputc(90, flat), fputc(140, flat), fputc(200, flat);
+            if (fclose(flat) != 0) return 1;
+        }
+        for (i = 0; i < 7; i++) {
+            char in[1024];
+            snprintf(in, sizeof in, "%s", path_in(dir, "%s", smart_inputs[i]));
+            for (s = 0; s < 6; s++)
+                check(imgthumbnail_smart(in, path_in(dir, "%s.smart%dx%d.png", smart_inputs[i], smart_sizes[s][0],
+                                                     smart_sizes[s][1]),
+                                         smart_sizes[s][0], smart_sizes[s][1]),
+                      "smart");
+            check(imgthumbnail_smart(in, path_in(dir, "%s.smart.jpg", smart_inputs[i]), 120, 90), "smart jpg");
+        }
+    }
     return s_failures ? 1 : 0;
 }
