@@ -266,14 +266,5 @@ int smart_thumbnail(const char *input, const char *output, int32_t width, int32_
     std::free(analysis.pixels);
     if (!crop.pixels) return 0;
 
-    // Resampled even when the region already has the thumbnail's size.
-    Image thumb = resize_image(crop, width, height);
-    std::free(crop.pixels);
-    if (!thumb.pixels) return 0;
-
-    const int ok = save_image(output, thumb);
-    std::free(thumb.pixels);
-    if (!ok) return 0;
-    clear_err();
-    return 1;
+    return resize_and_save(&crop, width, height, output);
 }
