@@ -9,6 +9,12 @@
 
 #include "imgthumbnail.h"
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
 static unsigned char px_value(int x, int y, int c, int w, int h)
 {
     /* Smooth gradients, a hard-edged disc and fine stripes: content whose
@@ -76,6 +82,45 @@ static void check(int ok, const char *what)
         fprintf(stderr, "%s failed: %s\n", what, imgthumbnail_last_error());
         s_failures++;
     }
+}
+
+static int make_folder(const char *path)
+{
+#ifdef _WIN32
+    return _mkdir(path) == 0;
+#else
+    return mkdir(path, 0777) == 0;
+#endif
+}
+
+static int write_text_file(const char *path, const char *text)
+{
+    FILE *f = fopen(path, "wb");
+    if (!f) return 0;
+    fputs(text, f);
+    return fclose(f) == 0;
+}
+
+/* A batch run over a folder holding a source of every accepted kind, in
+ * odd letter cases, and entries it must pass over or fail on, into a folder
+ * two levels down that the run creates. The sources come first from dir. */
+static void batch_run(const char *dir)
+{
+    char src[1024], out[1024];
+    snprintf(src, sizeof src, "%s", path_in(dir, "batch-src"));
+    snprintf(out, sizeof out, "%s", path_in(dir, "batch/thumbs"));
+    if (!make_folder(src) || !write_tga(path_in(src, "Wide.TGA"), 97, 61) ||
+        !write_text_file(path_in(src, "notes.txt"), "not an image\n") ||
+        !write_text_file(path_in(src, "broken.png"), "not an image either\n")) {
+        fprintf(stderr, "cannot write the batch sources into %s\n", src);
+        s_failures++;
+        return;
+    }
+    check(imgthumbnail_aspect(path_in(src, "Wide.TGA"), path_in(src, "Photo.JPEG"), 150, 1), "batch source");
+    check(imgthumbnail_square(path_in(dir, "tall.ppm"), path_in(src, "scan.BMP"), 80), "batch source");
+    check(imgthumbnail_aspect(path_in(dir, "tall.ppm"), path_in(src, "archive.tar.png"), 90, 2), "batch source");
+    check(imgthumbnail_square(path_in(dir, "tall.ppm"), path_in(src, ".hidden.png"), 20), "batch source");
+    check(imgthumbnail_batch(src, out, 64), "batch");
 }
 
 int main(int argc, char **argv)
@@ -147,5 +192,6 @@ int main(int argc, char **argv)
             check(imgthumbnail_smart(in, path_in(dir, "%s.smart.jpg", smart_inputs[i]), 120, 90), "smart jpg");
         }
     }
+    batch_run(dir);
     return s_failures ? 1 : 0;
 }
