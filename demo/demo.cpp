@@ -46,8 +46,10 @@ struct SmartSize {
     int width, height;
     const char *ext;
 };
-// A square, a wide and a tall window.
-const SmartSize SMART_SIZES[] = {{160, 160, "png"}, {240, 135, "jpg"}, {120, 200, "png"}};
+// A square, a wide and a tall thumbnail. The smart crop searches an analysis
+// image of at most 160 pixels a side with a window of the thumbnail's size,
+// so thumbnails below that size are the ones whose crops differ visibly.
+const SmartSize SMART_SIZES[] = {{96, 96, "png"}, {144, 81, "jpg"}, {72, 120, "png"}};
 
 int s_failures;
 
