@@ -1,7 +1,7 @@
 /* Writes the project's sample images into a folder: small scenes in which
  * the thumbnail operations differ visibly, one file per input format.
  *
- *   object.png     a balloon off-centre on a plain sky (the smart crop finds it)
+ *   balloon.png    a balloon off-centre on a plain sky (the smart crop finds it)
  *   panorama.jpg   a wide 4:1 landscape (the ratios cut it differently)
  *   portrait.bmp   a tall lighthouse, 24-bit BMP
  *   sticker.tga    a star with a soft shadow on a transparent background
@@ -80,9 +80,9 @@ static unsigned char *render(int w, int h, int channels, scene_fn scene)
     return px;
 }
 
-/* ---- object.png: 640 x 480 ---------------------------------------------- */
+/* ---- balloon.png: 640 x 480 --------------------------------------------- */
 
-static void object_scene(double x, double y, double c[4])
+static void balloon_scene(double x, double y, double c[4])
 {
     const double cx = 470, cy = 160, r = 72;
     double dx = x - cx, dy = y - cy;
@@ -327,7 +327,7 @@ int main(int argc, char **argv)
         perror(dir);
         return 1;
     }
-    if (!write_scene(dir, "object.png", 640, 480, 3, object_scene)) failures++, perror(s_path);
+    if (!write_scene(dir, "balloon.png", 640, 480, 3, balloon_scene)) failures++, perror(s_path);
     if (!write_scene(dir, "panorama.jpg", 1600, 400, 3, panorama_scene)) failures++, perror(s_path);
     if (!write_scene(dir, "portrait.bmp", 360, 800, 3, portrait_scene)) failures++, perror(s_path);
     if (!write_scene(dir, "sticker.tga", 400, 400, 4, sticker_scene)) failures++, perror(s_path);
