@@ -21,7 +21,8 @@ fi
 cd "$(dirname "$0")/.."
 out=$(absolute "${DEMO_OUT:-$(pwd)/demo-out}")
 
-sh tools/install-deps.sh
+sh tools/install-deps.sh build
+mkdir -p build
 cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMGTHUMB_TESTS=OFF >build/demo.configure.log 2>&1 ||
   { cat build/demo.configure.log; exit 1; }
 cmake --build build/demo --target imgthumb_demo imgthumb_make_samples
