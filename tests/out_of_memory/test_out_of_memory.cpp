@@ -16,6 +16,7 @@
 #include "image_io.h"
 #include "imgthumbnail.h"
 #include "resample.h"
+#include "smart_crop.h"
 #include "support.h"
 
 namespace fs = std::filesystem;
@@ -56,6 +57,39 @@ TEST(OutOfMemory, ResizeBuffers)
         EXPECT_EQ(out.pixels, nullptr);
         EXPECT_EQ(message(), c.message);
     }
+}
+
+// The smart crop's working buffers, one at a time: the analysis image (a
+// copy, and a reduction), the luminance and energy maps, and the
+// summed-area table.
+TEST(OutOfMemory, SmartCropBuffers)
+{
+    for (const int side : {40, 200}) {
+        Pixels src = gradient(side, side / 2);
+        fail_allocation(1);
+        Image analysis = make_analysis_image(as_image(src));
+        stop_failing();
+        EXPECT_EQ(analysis.pixels, nullptr) << side;
+        EXPECT_EQ(message(), "out of memory") << side;
+    }
+    Pixels small = gradient(30, 20);
+    for (const int fail_at : {1, 2}) { // the luminance map, then the energy map
+        imgthumbnail_cleanup();
+        fail_allocation(fail_at);
+        float *energy = make_energy_map(as_image(small));
+        stop_failing();
+        EXPECT_EQ(energy, nullptr) << fail_at;
+        EXPECT_EQ(message(), "out of memory") << fail_at;
+        std::free(energy);
+    }
+    std::vector<float> energy(30 * 20, 1.0f);
+    SmartWindow best;
+    imgthumbnail_cleanup();
+    fail_allocation(1);
+    const int ok = find_best_window(energy.data(), 30, 20, 10, 10, &best);
+    stop_failing();
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(message(), "out of memory");
 }
 
 TEST(OutOfMemory, SavingCreatesNoFile)
@@ -165,6 +199,8 @@ TEST(OutOfMemory, EveryAllocationOfAnOperation)
           "cannot encode '" + dir + "/t.png' (check the extension)"}},
         {"square to TGA", [](const char *i, const char *o) { return imgthumbnail_square(i, o, 9); }, "t.tga",
          {decode, decode_silent, "out of memory for 9x9 resize", "out of memory for resize"}},
+        {"smart to JPEG", [](const char *i, const char *o) { return imgthumbnail_smart(i, o, 15, 10); }, "t.jpg",
+         {decode, decode_silent, "out of memory", "out of memory for 15x10 resize", "out of memory for resize"}},
     };
     for (const Sweep &s : sweeps) {
         const std::string out = dir + "/" + s.output;
