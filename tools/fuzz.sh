@@ -33,7 +33,7 @@ for t in $targets; do
     -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -malloc_limit_mb=2560 \
     -max_len=16384 -artifact_prefix="fuzz/crashes/$t-" -print_final_stats=1 >"$log" 2>&1
   rc=$?
-  grep -E '^#[0-9]+ +(INITED|DONE)' "$log" | tail -n 2
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" | tail -n 2
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log"
   if [ "$rc" -ne 0 ]; then
     echo "fuzz_$t stopped with status $rc:"
