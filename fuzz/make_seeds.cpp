@@ -521,25 +521,28 @@ Bytes pic_file()
 
 // ---- PNM -------------------------------------------------------------------
 
-Bytes ppm()
+// A binary PNM of the seed picture: P6 colour or P5 grey.
+Bytes pnm(const std::string &magic, const std::string &comment, int maxv, int channels)
 {
     Bytes b;
-    put_text(b, "P6\n" + std::to_string(SEED_W) + " " + std::to_string(SEED_H) + "\n255\n");
-    const auto px = rgba_pixels(SEED_W, SEED_H, 3);
+    put_text(b, magic + "\n" + comment + std::to_string(SEED_W) + " " + std::to_string(SEED_H) + "\n" +
+                    std::to_string(maxv) + "\n");
+    const auto px = rgba_pixels(SEED_W, SEED_H, channels);
     b.insert(b.end(), px.begin(), px.end());
     return b;
 }
 
-Bytes pgm()
-{
-    Bytes b;
-    put_text(b, "P5\n# grey\n" + std::to_string(SEED_W) + " " + std::to_string(SEED_H) + "\n200\n");
-    const auto px = rgba_pixels(SEED_W, SEED_H, 1);
-    b.insert(b.end(), px.begin(), px.end());
-    return b;
-}
+Bytes ppm() { return pnm("P6", "", 255, 3); }
+Bytes pgm() { return pnm("P5", "# grey\n", 200, 1); }
 
 // ---- Hostile files: the decoder's known holes ------------------------------
+
+// A file without its last n bytes.
+Bytes cut(Bytes b, size_t n)
+{
+    b.resize(b.size() - n);
+    return b;
+}
 
 // Run-length HDR whose scanline has a zero-length dump: the decoder would
 // loop for ever on it.
@@ -554,12 +557,7 @@ Bytes hostile_hdr_zero_run()
 }
 
 // Flat HDR cut short: the decoder would turn stack bytes into pixels.
-Bytes hostile_hdr_truncated_flat()
-{
-    Bytes b = hdr_flat();
-    b.resize(b.size() - 4 * 5);
-    return b;
-}
+Bytes hostile_hdr_truncated_flat() { return cut(hdr_flat(), 4 * 5); }
 
 // 16-bit binary PGM: converted as 8-bit, then read past its buffer.
 Bytes hostile_pnm_16bit()
@@ -572,29 +570,18 @@ Bytes hostile_pnm_16bit()
 
 // PPM with fewer samples than its header promises: the rest of the pixel
 // buffer would be uninitialised heap.
-Bytes hostile_pnm_truncated()
-{
-    Bytes b = ppm();
-    b.resize(b.size() - 3 * SEED_W * 2);
-    return b;
-}
+Bytes hostile_pnm_truncated() { return cut(ppm(), 3 * SEED_W * 2); }
 
 // PIC whose packet data ends early: the decoder converts a null result when
 // asked for other than four channels.
 Bytes hostile_pic_truncated()
 {
-    Bytes b = pic_file();
-    b.resize(pic_header(SEED_W, SEED_H).size() + 8 + 10);
-    return b;
+    const Bytes whole = pic_file();
+    return cut(whole, whole.size() - (pic_header(SEED_W, SEED_H).size() + 8 + 10));
 }
 
 // Uncompressed TGA cut short: the unread rows would be heap bytes.
-Bytes hostile_tga_truncated()
-{
-    Bytes b = tga_uncompressed_rgb();
-    b.resize(b.size() - 3 * SEED_W * 4);
-    return b;
-}
+Bytes hostile_tga_truncated() { return cut(tga_uncompressed_rgb(), 3 * SEED_W * 4); }
 
 // 8-bit BMP with a 4-entry palette whose pixels use index 200: the decoder
 // would read its uninitialised palette on the stack.
