@@ -1,42 +1,93 @@
-// The comparison table printed at the end of a benchmark run.
+// Paired benchmarks and the table of targets printed at the end of a run.
 #include "summary.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <limits>
 
 namespace {
 
 struct Expectation {
-    std::string title, measured, reference; // reference empty: a time limit
-    double limit;
+    std::string name;
+    bool paired;  // else a time limit
+    double limit; // ratio or milliseconds; 0: no target
 };
 
 std::vector<Expectation> s_expectations;
 
 const double MS_PER_SECOND = 1000.0;
+const double NS_PER_MS = 1e6;
+// Long enough for several calls of each body of a fast pair; a slow pair
+// makes one call each per repetition.
+const double PAIRED_MIN_SECONDS = 1.0;
 
-struct Figures {
-    double fastest, median;
+struct Stopwatch {
+    timespec cpu;
+    std::chrono::steady_clock::time_point wall;
 };
 
-using Repetitions = std::map<std::string, std::vector<double>>;
-using Aggregates = std::map<std::string, std::map<std::string, double>>;
-
-bool figures(const Repetitions &by_name, const Aggregates &aggregates, const std::string &name, Figures *f)
+Stopwatch start_stopwatch()
 {
-    auto it = by_name.find(name);
-    if (it == by_name.end() || it->second.empty()) {
-        auto a = aggregates.find(name);
-        if (a == aggregates.end() || !a->second.count("min") || !a->second.count("median")) return false;
-        f->fastest = a->second.at("min");
-        f->median = a->second.at("median");
-        return true;
-    }
-    std::vector<double> v = it->second;
+    Stopwatch s;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &s.cpu);
+    s.wall = std::chrono::steady_clock::now();
+    return s;
+}
+
+// Milliseconds of CPU and of wall time since s.
+void read_stopwatch(const Stopwatch &s, double *cpu_ms, double *wall_ms)
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    *cpu_ms = (double)(now.tv_sec - s.cpu.tv_sec) * MS_PER_SECOND + (double)(now.tv_nsec - s.cpu.tv_nsec) / NS_PER_MS;
+    *wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - s.wall).count();
+}
+
+struct Fastest {
+    double cpu_ms = std::numeric_limits<double>::infinity();
+    double wall_ms = std::numeric_limits<double>::infinity();
+};
+
+bool timed_call(const Body &body, Fastest *fastest, std::string *error)
+{
+    const Stopwatch s = start_stopwatch();
+    if (!body(error)) return false;
+    double cpu, wall;
+    read_stopwatch(s, &cpu, &wall);
+    fastest->cpu_ms = std::min(fastest->cpu_ms, cpu);
+    fastest->wall_ms = std::min(fastest->wall_ms, wall);
+    return true;
+}
+
+double median_of(std::vector<double> v)
+{
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
-    f->fastest = v.front();
-    f->median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The fastest and the median value of one figure of a benchmark, from its
+// repetitions or else from its aggregates.
+bool figure(const SummaryReporter &r, const std::string &name, const std::string &which, double *fastest,
+            double *median)
+{
+    auto reps = r.repetitions.find(name);
+    if (reps != r.repetitions.end()) {
+        auto it = reps->second.find(which);
+        if (it == reps->second.end() || it->second.empty()) return false;
+        *fastest = *std::min_element(it->second.begin(), it->second.end());
+        *median = median_of(it->second);
+        return true;
+    }
+    auto agg = r.aggregates.find(name);
+    if (agg == r.aggregates.end() || !agg->second.count("min") || !agg->second.count("median")) return false;
+    const auto &mins = agg->second.at("min");
+    const auto &medians = agg->second.at("median");
+    if (!mins.count(which) || !medians.count(which)) return false;
+    *fastest = mins.at(which);
+    *median = medians.at(which);
     return true;
 }
 
@@ -51,30 +102,51 @@ benchmark::internal::Benchmark *add_benchmark(const std::string &name,
         ->ComputeStatistics("min", [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); });
 }
 
-void expect_ratio(const std::string &title, const std::string &measured, const std::string &reference,
-                  double max_ratio)
+void add_paired_benchmark(const std::string &name, Body measured, Body reference, double max_ratio)
 {
-    s_expectations.push_back(Expectation{title, measured, reference, max_ratio});
+    add_benchmark(name, [measured, reference](benchmark::State &state) {
+        Fastest op, ref;
+        std::string error;
+        bool measured_first = true;
+        for (auto _ : state) {
+            // Alternate the order, so that neither body always runs on
+            // what the other left in the caches and the heap.
+            const bool ok = measured_first
+                                ? timed_call(measured, &op, &error) && timed_call(reference, &ref, &error)
+                                : timed_call(reference, &ref, &error) && timed_call(measured, &op, &error);
+            measured_first = !measured_first;
+            if (!ok) {
+                state.SkipWithError(error.c_str());
+                return;
+            }
+        }
+        state.counters["op_ms"] = op.cpu_ms;
+        state.counters["ref_ms"] = ref.cpu_ms;
+        state.counters["op_wall_ms"] = op.wall_ms;
+        state.counters["ref_wall_ms"] = ref.wall_ms;
+        state.counters["ratio"] = op.cpu_ms / ref.cpu_ms;
+    })->MinTime(PAIRED_MIN_SECONDS);
+    s_expectations.push_back(Expectation{name, true, max_ratio});
 }
 
-void expect_time(const std::string &title, const std::string &measured, double max_ms)
+void expect_time(const std::string &name, double max_ms)
 {
-    s_expectations.push_back(Expectation{title, measured, "", max_ms});
+    s_expectations.push_back(Expectation{name, false, max_ms});
 }
 
 void SummaryReporter::ReportRuns(const std::vector<Run> &reports)
 {
     for (const Run &run : reports) {
         if (run.error_occurred || run.iterations <= 0) continue;
+        std::map<std::string, double> figures;
+        figures["cpu"] = run.cpu_accumulated_time / (double)run.iterations * MS_PER_SECOND;
+        figures["wall"] = run.real_accumulated_time / (double)run.iterations * MS_PER_SECOND;
+        for (const auto &c : run.counters) figures[c.first] = c.second.value;
         const std::string &name = run.run_name.function_name;
-        const double cpu = run.cpu_accumulated_time / (double)run.iterations;
-        const double real = run.real_accumulated_time / (double)run.iterations;
         if (run.run_type == Run::RT_Iteration) {
-            cpu_seconds[name].push_back(cpu);
-            real_seconds[name].push_back(real);
+            for (const auto &f : figures) repetitions[name][f.first].push_back(f.second);
         } else if (run.aggregate_unit == benchmark::StatisticUnit::kTime) {
-            cpu_aggregate[name][run.aggregate_name] = cpu;
-            real_aggregate[name][run.aggregate_name] = real;
+            aggregates[name][run.aggregate_name] = figures;
         }
     }
     ConsoleReporter::ReportRuns(reports);
@@ -83,39 +155,42 @@ void SummaryReporter::ReportRuns(const std::vector<Run> &reports)
 int print_summary(const SummaryReporter &r)
 {
     int missed = 0, shown = 0;
-    std::printf("\nTargets, from CPU time: the fastest repetition (median beside it); wall: fastest wall time\n");
-    std::printf("%-46s %9s %9s %8s %8s %8s %7s\n", "", "cpu ms", "ref ms", "fastest", "median", "wall", "limit");
+    std::printf("\nTargets by CPU time: 'ms' and 'ref ms' are the fastest calls, 'fastest' their ratio;\n"
+                "'median' is the median over repetitions; 'wall' the ratio of the fastest wall times.\n");
+    std::printf("%-48s %9s %9s %9s %9s %9s %7s\n", "", "ms", "ref ms", "fastest", "median", "wall", "limit");
     for (const Expectation &e : s_expectations) {
-        Figures mc, mr, rc{0, 0}, rr{0, 0};
-        if (!figures(r.cpu_seconds, r.cpu_aggregate, e.measured, &mc) ||
-            !figures(r.real_seconds, r.real_aggregate, e.measured, &mr))
-            continue;
-        const bool timed = e.reference.empty();
-        if (!timed && (!figures(r.cpu_seconds, r.cpu_aggregate, e.reference, &rc) ||
-                       !figures(r.real_seconds, r.real_aggregate, e.reference, &rr)))
-            continue;
-        shown++;
-        char limit[32] = "-", fastest[32], median[32], wall[32], ref[32] = "-";
+        char ms[32], ref[32] = "-", fastest[32], median[32], wall[32], limit[32] = "-";
         bool ok;
-        if (timed) {
-            ok = mc.fastest * MS_PER_SECOND <= e.limit;
-            std::snprintf(fastest, sizeof fastest, "%.2fms", mc.fastest * MS_PER_SECOND);
-            std::snprintf(median, sizeof median, "%.2fms", mc.median * MS_PER_SECOND);
-            std::snprintf(wall, sizeof wall, "%.2fms", mr.fastest * MS_PER_SECOND);
-            std::snprintf(limit, sizeof limit, "%.1fms", e.limit);
-        } else {
-            ok = e.limit <= 0 || mc.fastest / rc.fastest <= e.limit;
-            std::snprintf(ref, sizeof ref, "%.2f", rc.fastest * MS_PER_SECOND);
-            std::snprintf(fastest, sizeof fastest, "%.3fx", mc.fastest / rc.fastest);
-            std::snprintf(median, sizeof median, "%.3fx", mc.median / rc.median);
-            std::snprintf(wall, sizeof wall, "%.3fx", mr.fastest / rr.fastest);
+        if (e.paired) {
+            double op, op_med, rf, rf_med, ratio, ratio_med, op_wall, w_med, ref_wall;
+            if (!figure(r, e.name, "op_ms", &op, &op_med) || !figure(r, e.name, "ref_ms", &rf, &rf_med) ||
+                !figure(r, e.name, "ratio", &ratio, &ratio_med) ||
+                !figure(r, e.name, "op_wall_ms", &op_wall, &w_med) ||
+                !figure(r, e.name, "ref_wall_ms", &ref_wall, &w_med))
+                continue;
+            ok = e.limit <= 0 || op / rf <= e.limit;
+            std::snprintf(ms, sizeof ms, "%.2f", op);
+            std::snprintf(ref, sizeof ref, "%.2f", rf);
+            std::snprintf(fastest, sizeof fastest, "%.3fx", op / rf);
+            std::snprintf(median, sizeof median, "%.3fx", ratio_med);
+            std::snprintf(wall, sizeof wall, "%.3fx", op_wall / ref_wall);
             if (e.limit > 0) std::snprintf(limit, sizeof limit, "%.2fx", e.limit);
+        } else {
+            double cpu, cpu_med, wall_ms, wall_med;
+            if (!figure(r, e.name, "cpu", &cpu, &cpu_med) || !figure(r, e.name, "wall", &wall_ms, &wall_med))
+                continue;
+            ok = cpu <= e.limit;
+            std::snprintf(ms, sizeof ms, "%.2f", cpu);
+            std::snprintf(fastest, sizeof fastest, "%.2fms", cpu);
+            std::snprintf(median, sizeof median, "%.2fms", cpu_med);
+            std::snprintf(wall, sizeof wall, "%.2fms", wall_ms);
+            std::snprintf(limit, sizeof limit, "%.1fms", e.limit);
         }
+        shown++;
         missed += !ok;
-        const bool reported = timed || e.limit > 0;
-        std::printf("%-46s %9.2f %9s %8s %8s %8s %7s  %s\n", e.title.c_str(), mc.fastest * MS_PER_SECOND, ref,
-                    fastest, median, wall, limit, !reported ? "" : ok ? "met" : "MISSED");
+        std::printf("%-48s %9s %9s %9s %9s %9s %7s  %s\n", e.name.c_str(), ms, ref, fastest, median, wall, limit,
+                    e.limit <= 0 ? "" : ok ? "met" : "MISSED");
     }
-    if (!shown) std::printf("(no target's measurements ran)\n");
+    if (!shown) std::printf("(no target's benchmark ran)\n");
     return missed;
 }

@@ -1,8 +1,11 @@
-// Targets checked after the run: each compares two measurements taken in
-// the same run (or one measurement with a time limit), from the fastest and
-// from the median repetition. Other work on a shared machine stretches wall
-// time, so the verdict goes by the process's CPU time (which includes the
-// kernel's time for faulting in fresh memory); wall time is shown beside it.
+// Registration helpers and the targets checked after the run.
+//
+// A target either limits one benchmark's time or compares two bodies that a
+// paired benchmark runs alternately, one call each per iteration, so that
+// both see the same conditions. Other work on a shared machine stretches
+// wall time, so the verdict goes by CPU time (which includes the kernel's
+// time for faulting in fresh memory), from the fastest repetition or call;
+// the median and the wall-time figure are shown beside it.
 #pragma once
 
 #include <functional>
@@ -17,21 +20,30 @@
 benchmark::internal::Benchmark *add_benchmark(const std::string &name,
                                               std::function<void(benchmark::State &)> fn);
 
-// measured / reference at most max_ratio (0: printed, no target).
-void expect_ratio(const std::string &title, const std::string &measured, const std::string &reference,
-                  double max_ratio);
-// measured at most max_ms milliseconds.
-void expect_time(const std::string &title, const std::string &measured, double max_ms);
+// One timed body of a paired benchmark: true on success, or false with the
+// reason in *error.
+using Body = std::function<bool(std::string *error)>;
 
-// The console output as usual, keeping each repetition's time per iteration
-// (or, when only aggregates are reported, the "min" and "median" ones).
+// Registers name, which calls measured and reference alternately and
+// reports, per repetition, the fastest call of each (counters op_ms,
+// ref_ms, op_wall_ms, ref_wall_ms) and ratio = op_ms / ref_ms. The target:
+// that ratio at most max_ratio (0: printed, no target).
+void add_paired_benchmark(const std::string &name, Body measured, Body reference, double max_ratio);
+
+// The benchmark's time at most max_ms milliseconds.
+void expect_time(const std::string &name, double max_ms);
+
+// The console output as usual, keeping what the targets need: each
+// repetition's times and counters, or, when only aggregates are reported,
+// their "min" and "median".
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &reports) override;
-    // Seconds per iteration of each repetition, by benchmark name.
-    std::map<std::string, std::vector<double>> cpu_seconds, real_seconds;
-    // Aggregates by benchmark name and then aggregate name.
-    std::map<std::string, std::map<std::string, double>> cpu_aggregate, real_aggregate;
+    // By benchmark name, then by figure ("cpu", "wall" or a counter): the
+    // value of each repetition.
+    std::map<std::string, std::map<std::string, std::vector<double>>> repetitions;
+    // By benchmark name, then aggregate name ("min", "median"), then figure.
+    std::map<std::string, std::map<std::string, std::map<std::string, double>>> aggregates;
 };
 
 // Prints every target with its figures; returns the number missed.
