@@ -55,6 +55,20 @@ void aspect_thumb_size(int32_t cw, int32_t ch, int32_t size, int32_t num, int32_
     *th = H < 1 ? 1 : H;
 }
 
+int resize_and_save(Image *crop, int32_t tw, int32_t th, const char *output)
+{
+    Image thumb = resize_image(*crop, tw, th);
+    std::free(crop->pixels);
+    *crop = Image{0, 0, nullptr};
+    if (!thumb.pixels) return 0;
+
+    const int ok = save_image(output, thumb);
+    std::free(thumb.pixels);
+    if (!ok) return 0;
+    clear_err();
+    return 1;
+}
+
 int op_aspect_common(const char *input, const char *output, int32_t size, int32_t num, int32_t den)
 {
     Image src;
@@ -66,13 +80,5 @@ int op_aspect_common(const char *input, const char *output, int32_t size, int32_
 
     int32_t tw, th;
     aspect_thumb_size(crop.width, crop.height, size, num, den, &tw, &th);
-    Image thumb = resize_image(crop, tw, th);
-    std::free(crop.pixels);
-    if (!thumb.pixels) return 0;
-
-    int ok = save_image(output, thumb);
-    std::free(thumb.pixels);
-    if (!ok) return 0;
-    clear_err();
-    return ok;
+    return resize_and_save(&crop, tw, th, output);
 }

@@ -10,8 +10,9 @@ mkdir -p "$work/linux" "$work/windows"
 "$linux_host" "$work/linux"
 # Relative folder: wine maps the working directory, not Unix absolute paths.
 (cd "$work" && "$here/../cmake/wine-run.sh" "$windows_host" windows)
-(cd "$work/linux" && ls) > "$work/linux.list"
-(cd "$work/windows" && ls) > "$work/windows.list"
+# Every file below each folder (the batch writes into subfolders).
+(cd "$work/linux" && find . -type f | LC_ALL=C sort) > "$work/linux.list"
+(cd "$work/windows" && find . -type f | LC_ALL=C sort) > "$work/windows.list"
 if ! cmp -s "$work/linux.list" "$work/windows.list"; then
   echo "the two builds wrote different files:"
   diff "$work/linux.list" "$work/windows.list" || true

@@ -9,6 +9,12 @@
 
 #include "imgthumbnail.h"
 
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <sys/stat.h>
+#endif
+
 static unsigned char px_value(int x, int y, int c, int w, int h)
 {
     /* Smooth gradients, a hard-edged disc and fine stripes: content whose
@@ -78,6 +84,45 @@ static void check(int ok, const char *what)
     }
 }
 
+static int make_folder(const char *path)
+{
+#ifdef _WIN32
+    return _mkdir(path) == 0;
+#else
+    return mkdir(path, 0777) == 0;
+#endif
+}
+
+static int write_text_file(const char *path, const char *text)
+{
+    FILE *f = fopen(path, "wb");
+    if (!f) return 0;
+    fputs(text, f);
+    return fclose(f) == 0;
+}
+
+/* A batch run over a folder holding a source of every accepted kind, in
+ * odd letter cases, and entries it must pass over or fail on, into a folder
+ * two levels down that the run creates. The sources come first from dir. */
+static void batch_run(const char *dir)
+{
+    char src[1024], out[1024];
+    snprintf(src, sizeof src, "%s", path_in(dir, "batch-src"));
+    snprintf(out, sizeof out, "%s", path_in(dir, "batch/thumbs"));
+    if (!make_folder(src) || !write_tga(path_in(src, "Wide.TGA"), 97, 61) ||
+        !write_text_file(path_in(src, "notes.txt"), "not an image\n") ||
+        !write_text_file(path_in(src, "broken.png"), "not an image either\n")) {
+        fprintf(stderr, "cannot write the batch sources into %s\n", src);
+        s_failures++;
+        return;
+    }
+    check(imgthumbnail_aspect(path_in(src, "Wide.TGA"), path_in(src, "Photo.JPEG"), 150, 1), "batch source");
+    check(imgthumbnail_square(path_in(dir, "tall.ppm"), path_in(src, "scan.BMP"), 80), "batch source");
+    check(imgthumbnail_aspect(path_in(dir, "tall.ppm"), path_in(src, "archive.tar.png"), 90, 2), "batch source");
+    check(imgthumbnail_square(path_in(dir, "tall.ppm"), path_in(src, ".hidden.png"), 20), "batch source");
+    check(imgthumbnail_batch(src, out, 64), "batch");
+}
+
 int main(int argc, char **argv)
 {
     static const char *exts[] = {"png", "jpg", "bmp", "tga"};
@@ -112,5 +157,41 @@ int main(int argc, char **argv)
         check(imgthumbnail_aspect(in, path_in(dir, "%s.aspect2.4096.png", inputs[i]), 4096, 2), "enlarge");
         check(imgthumbnail_square(in, path_in(dir, "%s.square1500.jpg", inputs[i]), 1500), "enlarge");
     }
+
+    /* Smart crops: reduced sources (longer side above 160), sources analysed
+     * as they are, both with hard edges and stripes, and uniform sources,
+     * where only the centring decides. */
+    {
+        static const char *smart_inputs[] = {"wide.tga", "tall.ppm", "photo.jpg", "small.tga", "small.ppm",
+                                             "flat.ppm", "flat_small.ppm"};
+        static const int smart_sizes[][2] = {{64, 48}, {100, 100}, {200, 30}, {30, 200}, {1, 1}, {500, 300}};
+        static const struct { const char *name; int w, h; } flats[] = {{"flat.ppm", 900, 301}, {"flat_small.ppm", 21, 10}};
+        int f, k;
+        if (!write_tga(path_in(dir, "small.tga"), 150, 97) || !write_ppm(path_in(dir, "small.ppm"), 120, 160)) {
+            fprintf(stderr, "cannot write the small source images into %s\n", dir);
+            return 1;
+        }
+        for (f = 0; f < 2; f++) {
+            FILE *flat = fopen(path_in(dir, "%s", flats[f].name), "wb");
+            if (!flat) {
+                fprintf(stderr, "cannot write %s into %s\n", flats[f].name, dir);
+                return 1;
+            }
+            fprintf(flat, "P6\n%d %d\n255\n", flats[f].w, flats[f].h);
+            for (k = 0; k < flats[f].w * flats[f].h; k++) fputc(90, flat), fputc(140, flat), fputc(200, flat);
+            if (fclose(flat) != 0) return 1;
+        }
+        for (i = 0; i < 7; i++) {
+            char in[1024];
+            snprintf(in, sizeof in, "%s", path_in(dir, "%s", smart_inputs[i]));
+            for (s = 0; s < 6; s++)
+                check(imgthumbnail_smart(in, path_in(dir, "%s.smart%dx%d.png", smart_inputs[i], smart_sizes[s][0],
+                                                     smart_sizes[s][1]),
+                                         smart_sizes[s][0], smart_sizes[s][1]),
+                      "smart");
+            check(imgthumbnail_smart(in, path_in(dir, "%s.smart.jpg", smart_inputs[i]), 120, 90), "smart jpg");
+        }
+    }
+    batch_run(dir);
     return s_failures ? 1 : 0;
 }

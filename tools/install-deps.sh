@@ -18,4 +18,4 @@ echo "installing:$missing"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 # shellcheck disable=SC2086
-apt-get install -y -q --no-install-recommends $missing
+apt-get install -y -q $missing
