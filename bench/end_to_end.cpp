@@ -2,6 +2,7 @@
 #include "end_to_end.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,13 +17,15 @@
 
 namespace {
 
-enum OpKind { OP_SQUARE, OP_ASPECT };
+// The batch runs over a folder that holds the one input and writes its
+// square thumbnail as PNG into another.
+enum OpKind { OP_SQUARE, OP_ASPECT, OP_SMART, OP_BATCH };
 
 struct Operation {
     const char *name;
     OpKind kind;
-    int32_t size;
-    int32_t ratio; // aspect only
+    int32_t width;
+    int32_t height_or_ratio; // smart: the height; aspect: the ratio index
     const char *ext;
     double limit; // end-to-end / floor; 0 when only reported
 };
@@ -30,21 +33,33 @@ struct Operation {
 const int32_t THUMB_SIDE = 256;
 const int32_t RATIO_4X3 = 1;
 const double CENTRE_CROP_LIMIT = 1.05;
+const double SMART_LIMIT = 1.10;
 const int FLOOR_JPEG_QUALITY = 90;
 
 const Operation OPERATIONS[] = {
     {"square256", OP_SQUARE, THUMB_SIDE, 0, "png", CENTRE_CROP_LIMIT},
     {"aspect256.4x3", OP_ASPECT, THUMB_SIDE, RATIO_4X3, "png", CENTRE_CROP_LIMIT},
+    {"smart256x256", OP_SMART, THUMB_SIDE, THUMB_SIDE, "png", SMART_LIMIT},
     {"square256", OP_SQUARE, THUMB_SIDE, 0, "jpg", 0},
+    {"batch256", OP_BATCH, THUMB_SIDE, 0, "png", 0},
 };
 
-int run_operation(const Operation &op, const std::string &in, const std::string &out)
+// The files (for the batch, the folders) one operation reads and writes.
+struct OpPaths {
+    std::string in, out;
+};
+
+int run_operation(const Operation &op, const OpPaths &p)
 {
     switch (op.kind) {
     case OP_SQUARE:
-        return imgthumbnail_square(in.c_str(), out.c_str(), op.size);
+        return imgthumbnail_square(p.in.c_str(), p.out.c_str(), op.width);
     case OP_ASPECT:
-        return imgthumbnail_aspect(in.c_str(), out.c_str(), op.size, op.ratio);
+        return imgthumbnail_aspect(p.in.c_str(), p.out.c_str(), op.width, op.height_or_ratio);
+    case OP_SMART:
+        return imgthumbnail_smart(p.in.c_str(), p.out.c_str(), op.width, op.height_or_ratio);
+    case OP_BATCH:
+        return imgthumbnail_batch(p.in.c_str(), p.out.c_str(), op.width);
     }
     return 0;
 }
@@ -58,7 +73,8 @@ std::string file_label(const std::string &label)
 }
 
 // The thumbnail the operation makes of the input, made once through the
-// operation itself into a PNG (lossless) and read back.
+// operation itself (the batch's through the square operation) into a PNG,
+// which is lossless, and read back.
 std::map<std::string, Image> s_thumbs;
 
 const Image &reference_thumbnail(const Operation &op, const BenchInput &in)
@@ -68,7 +84,9 @@ const Image &reference_thumbnail(const Operation &op, const BenchInput &in)
     if (it != s_thumbs.end()) return it->second;
     Image thumb{0, 0, nullptr};
     const std::string path = bench_out_path("ref-" + std::string(op.name) + "-" + file_label(in.label) + ".png");
-    if (run_operation(op, in.path, path)) {
+    Operation maker = op;
+    if (op.kind == OP_BATCH) maker.kind = OP_SQUARE;
+    if (run_operation(maker, OpPaths{in.path, path})) {
         int n = 0;
         thumb.pixels = stbi_load(path.c_str(), &thumb.width, &thumb.height, &n, 4);
     }
@@ -112,6 +130,22 @@ bool run_floor(const Operation &op, const BenchInput &in, const std::string &out
     return ok != 0;
 }
 
+// A folder holding only the input (a hard link to it where possible), and
+// an output folder, for the batch.
+OpPaths batch_folders(const BenchInput &in)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(bench_data_dir()) / "batch" / file_label(in.label);
+    const fs::path linked = dir / "in" / fs::path(in.path).filename();
+    std::error_code ec;
+    fs::create_directories(linked.parent_path(), ec);
+    if (!fs::exists(linked, ec)) {
+        fs::create_hard_link(in.path, linked, ec);
+        if (ec) fs::copy_file(in.path, linked, ec);
+    }
+    return OpPaths{linked.parent_path().string(), (dir / "out").string()};
+}
+
 } // namespace
 
 void register_end_to_end_benchmarks(const std::vector<BenchInput> &inputs)
@@ -120,10 +154,11 @@ void register_end_to_end_benchmarks(const std::vector<BenchInput> &inputs)
         for (const Operation &op : OPERATIONS) {
             const std::string id = std::string(op.name) + "." + op.ext + "/" + in.label;
             const std::string out = bench_out_path(std::string(op.name) + "-" + file_label(in.label) + "." + op.ext);
+            const OpPaths paths = op.kind == OP_BATCH ? batch_folders(in) : OpPaths{in.path, out};
             add_paired_benchmark(
                 "pair/" + id,
-                [&op, in, out](std::string *error) {
-                    if (run_operation(op, in.path, out)) return true;
+                [&op, paths](std::string *error) {
+                    if (run_operation(op, paths)) return true;
                     *error = imgthumbnail_last_error();
                     return false;
                 },

@@ -13,6 +13,7 @@
 #include "crop.h"
 #include "image_io.h"
 #include "resample.h"
+#include "smart_crop.h"
 #include "summary.h"
 
 namespace {
@@ -25,6 +26,9 @@ const double MEGA = 1e6;
 const int32_t REDUCE_SIDE = 3172;
 const int32_t THUMB_SIDE = 256;
 const int32_t LARGE_THUMB_SIDE = 1024;
+// A window well inside the analysis image: the search visits thousands of
+// positions.
+const int32_t SMALL_WINDOW_SIDE = 64;
 const double REDUCE_LIMIT_MS = 8.0;
 const int32_t TINY_W = 12, TINY_H = 9, HUGE_SIDE = 4096;
 const double ENLARGE_LIMIT = 1.5;
@@ -55,6 +59,41 @@ const Image &square_crop(const BenchInput &in)
     const Image &src = decoded_input(in);
     const CropRect r = aspect_crop_rect(src.width, src.height, 1, 1);
     return s_images[key] = sub_image(src, r.x, r.y, r.w, r.h);
+}
+
+// The smart crop's analysis image and energy map of an input, made once.
+const Image &analysis_of(const BenchInput &in)
+{
+    const std::string key = "analysis:" + in.path;
+    auto it = s_images.find(key);
+    if (it != s_images.end()) return it->second;
+    return s_images[key] = make_analysis_image(decoded_input(in));
+}
+
+std::map<std::string, float *> s_energy;
+
+const float *energy_of(const BenchInput &in)
+{
+    float *&e = s_energy[in.path];
+    if (!e) e = make_energy_map(analysis_of(in));
+    return e;
+}
+
+// The window search for a side x side thumbnail (the window is clipped to
+// the analysis image, as the smart crop does).
+void bench_search(benchmark::State &state, const BenchInput &in, int32_t side)
+{
+    const Image &a = analysis_of(in);
+    const float *energy = energy_of(in);
+    const int32_t cw = side < a.width ? side : a.width, ch = side < a.height ? side : a.height;
+    for (auto _ : state) {
+        SmartWindow best;
+        if (!find_best_window(energy, a.width, a.height, cw, ch, &best)) {
+            state.SkipWithError("out of memory");
+            break;
+        }
+        benchmark::DoNotOptimize(best);
+    }
 }
 
 // The resampler's speed in source and result megapixels per second.
@@ -128,6 +167,26 @@ void register_input_stages(const BenchInput &in)
         }
         std::free(frame);
     })->MinTime(IN_PLACE_MIN_SECONDS);
+    add_benchmark("smart.analysis/" + in.label, [in](benchmark::State &state) {
+        const Image &src = decoded_input(in);
+        for (auto _ : state) {
+            Image a = make_analysis_image(src);
+            benchmark::DoNotOptimize(a.pixels);
+            std::free(a.pixels);
+        }
+    });
+    add_benchmark("smart.energy/" + in.label, [in](benchmark::State &state) {
+        const Image &a = analysis_of(in);
+        for (auto _ : state) {
+            float *e = make_energy_map(a);
+            benchmark::DoNotOptimize(e);
+            std::free(e);
+        }
+    });
+    add_benchmark("smart.search.256x256/" + in.label,
+                  [in](benchmark::State &state) { bench_search(state, in, THUMB_SIDE); });
+    add_benchmark("smart.search.64x64/" + in.label,
+                  [in](benchmark::State &state) { bench_search(state, in, SMALL_WINDOW_SIDE); });
     add_benchmark("resize.256/" + in.label,
         [in](benchmark::State &state) { bench_resize(state, square_crop(in), THUMB_SIDE, THUMB_SIDE); });
     add_benchmark("resize.1024/" + in.label, [in](benchmark::State &state) {
