@@ -19,9 +19,10 @@ std::vector<Expectation> s_expectations;
 
 const double MS_PER_SECOND = 1000.0;
 const double NS_PER_MS = 1e6;
-// Long enough for several calls of each body of a fast pair; a slow pair
-// makes one call each per repetition.
-const double PAIRED_MIN_SECONDS = 1.0;
+// Iterations of a paired benchmark per repetition: one with each body
+// first, so that neither always runs on what the other left behind (caches,
+// heap, memory the system has not yet taken back).
+const int PAIRED_ITERATIONS = 2;
 
 struct Stopwatch {
     timespec cpu;
@@ -45,19 +46,23 @@ void read_stopwatch(const Stopwatch &s, double *cpu_ms, double *wall_ms)
     *wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - s.wall).count();
 }
 
-struct Fastest {
-    double cpu_ms = std::numeric_limits<double>::infinity();
-    double wall_ms = std::numeric_limits<double>::infinity();
+struct CallTime {
+    double cpu_ms, wall_ms;
 };
 
-bool timed_call(const Body &body, Fastest *fastest, std::string *error)
+// The two calls of one iteration of a paired benchmark.
+struct PairTime {
+    CallTime op, ref;
+};
+
+// Every pair timed in the run, by benchmark name.
+std::map<std::string, std::vector<PairTime>> s_pairs;
+
+bool timed_call(const Body &body, CallTime *t, std::string *error)
 {
     const Stopwatch s = start_stopwatch();
     if (!body(error)) return false;
-    double cpu, wall;
-    read_stopwatch(s, &cpu, &wall);
-    fastest->cpu_ms = std::min(fastest->cpu_ms, cpu);
-    fastest->wall_ms = std::min(fastest->wall_ms, wall);
+    read_stopwatch(s, &t->cpu_ms, &t->wall_ms);
     return true;
 }
 
@@ -104,28 +109,28 @@ benchmark::internal::Benchmark *add_benchmark(const std::string &name,
 
 void add_paired_benchmark(const std::string &name, Body measured, Body reference, double max_ratio)
 {
-    add_benchmark(name, [measured, reference](benchmark::State &state) {
-        Fastest op, ref;
+    add_benchmark(name, [name, measured, reference](benchmark::State &state) {
+        const double none = std::numeric_limits<double>::infinity();
+        double op_fastest = none, ref_fastest = none;
         std::string error;
         bool measured_first = true;
         for (auto _ : state) {
-            // Alternate the order, so that neither body always runs on
-            // what the other left in the caches and the heap.
+            PairTime p;
             const bool ok = measured_first
-                                ? timed_call(measured, &op, &error) && timed_call(reference, &ref, &error)
-                                : timed_call(reference, &ref, &error) && timed_call(measured, &op, &error);
+                                ? timed_call(measured, &p.op, &error) && timed_call(reference, &p.ref, &error)
+                                : timed_call(reference, &p.ref, &error) && timed_call(measured, &p.op, &error);
             measured_first = !measured_first;
             if (!ok) {
                 state.SkipWithError(error.c_str());
                 return;
             }
+            s_pairs[name].push_back(p);
+            op_fastest = std::min(op_fastest, p.op.cpu_ms);
+            ref_fastest = std::min(ref_fastest, p.ref.cpu_ms);
         }
-        state.counters["op_ms"] = op.cpu_ms;
-        state.counters["ref_ms"] = ref.cpu_ms;
-        state.counters["op_wall_ms"] = op.wall_ms;
-        state.counters["ref_wall_ms"] = ref.wall_ms;
-        state.counters["ratio"] = op.cpu_ms / ref.cpu_ms;
-    })->MinTime(PAIRED_MIN_SECONDS);
+        state.counters["op_ms"] = op_fastest;
+        state.counters["ref_ms"] = ref_fastest;
+    })->Iterations(PAIRED_ITERATIONS);
     s_expectations.push_back(Expectation{name, true, max_ratio});
 }
 
@@ -155,26 +160,34 @@ void SummaryReporter::ReportRuns(const std::vector<Run> &reports)
 int print_summary(const SummaryReporter &r)
 {
     int missed = 0, shown = 0;
-    std::printf("\nTargets by CPU time: 'ms' and 'ref ms' are the fastest calls, 'fastest' their ratio;\n"
-                "'median' is the median over repetitions; 'wall' the ratio of the fastest wall times.\n");
-    std::printf("%-48s %9s %9s %9s %9s %9s %7s\n", "", "ms", "ref ms", "fastest", "median", "wall", "limit");
+    std::printf("\nTargets, by CPU time. Pairs: 'ms' and 'ref ms' are the fastest calls and 'fastest' their\n"
+                "ratio; 'median' (the verdict) and 'wall' are medians of the ratios of adjacent calls, over\n"
+                "'pairs' pairs. Time limits: the fastest and the median repetition, and the fastest wall time.\n");
+    std::printf("%-48s %9s %9s %9s %9s %9s %7s %5s\n", "", "ms", "ref ms", "fastest", "median", "wall", "limit",
+                "pairs");
     for (const Expectation &e : s_expectations) {
-        char ms[32], ref[32] = "-", fastest[32], median[32], wall[32], limit[32] = "-";
+        char ms[32], ref[32] = "-", fastest[32], median[32], wall[32], limit[32] = "-", pairs[32] = "-";
         bool ok;
         if (e.paired) {
-            double op, op_med, rf, rf_med, ratio, ratio_med, op_wall, w_med, ref_wall;
-            if (!figure(r, e.name, "op_ms", &op, &op_med) || !figure(r, e.name, "ref_ms", &rf, &rf_med) ||
-                !figure(r, e.name, "ratio", &ratio, &ratio_med) ||
-                !figure(r, e.name, "op_wall_ms", &op_wall, &w_med) ||
-                !figure(r, e.name, "ref_wall_ms", &ref_wall, &w_med))
-                continue;
-            ok = e.limit <= 0 || op / rf <= e.limit;
+            auto it = s_pairs.find(e.name);
+            if (it == s_pairs.end() || it->second.empty()) continue;
+            std::vector<double> cpu_ratios, wall_ratios;
+            double op = std::numeric_limits<double>::infinity(), rf = op;
+            for (const PairTime &p : it->second) {
+                cpu_ratios.push_back(p.op.cpu_ms / p.ref.cpu_ms);
+                wall_ratios.push_back(p.op.wall_ms / p.ref.wall_ms);
+                op = std::min(op, p.op.cpu_ms);
+                rf = std::min(rf, p.ref.cpu_ms);
+            }
+            const double ratio = median_of(cpu_ratios);
+            ok = e.limit <= 0 || ratio <= e.limit;
             std::snprintf(ms, sizeof ms, "%.2f", op);
             std::snprintf(ref, sizeof ref, "%.2f", rf);
             std::snprintf(fastest, sizeof fastest, "%.3fx", op / rf);
-            std::snprintf(median, sizeof median, "%.3fx", ratio_med);
-            std::snprintf(wall, sizeof wall, "%.3fx", op_wall / ref_wall);
+            std::snprintf(median, sizeof median, "%.3fx", ratio);
+            std::snprintf(wall, sizeof wall, "%.3fx", median_of(wall_ratios));
             if (e.limit > 0) std::snprintf(limit, sizeof limit, "%.2fx", e.limit);
+            std::snprintf(pairs, sizeof pairs, "%zu", it->second.size());
         } else {
             double cpu, cpu_med, wall_ms, wall_med;
             if (!figure(r, e.name, "cpu", &cpu, &cpu_med) || !figure(r, e.name, "wall", &wall_ms, &wall_med))
@@ -188,8 +201,8 @@ int print_summary(const SummaryReporter &r)
         }
         shown++;
         missed += !ok;
-        std::printf("%-48s %9s %9s %9s %9s %9s %7s  %s\n", e.name.c_str(), ms, ref, fastest, median, wall, limit,
-                    e.limit <= 0 ? "" : ok ? "met" : "MISSED");
+        std::printf("%-48s %9s %9s %9s %9s %9s %7s %5s  %s\n", e.name.c_str(), ms, ref, fastest, median, wall,
+                    limit, pairs, e.limit <= 0 ? "" : ok ? "met" : "MISSED");
     }
     if (!shown) std::printf("(no target's benchmark ran)\n");
     return missed;

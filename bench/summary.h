@@ -1,11 +1,13 @@
 // Registration helpers and the targets checked after the run.
 //
 // A target either limits one benchmark's time or compares two bodies that a
-// paired benchmark runs alternately, one call each per iteration, so that
-// both see the same conditions. Other work on a shared machine stretches
-// wall time, so the verdict goes by CPU time (which includes the kernel's
-// time for faulting in fresh memory), from the fastest repetition or call;
-// the median and the wall-time figure are shown beside it.
+// paired benchmark calls next to each other, so that both see the same
+// conditions. Other work on a shared machine stretches wall time and, less,
+// CPU time (which includes the kernel's time for faulting in fresh memory),
+// and the stretch drifts over a run: a pair's verdict goes by the median of
+// the CPU-time ratios of its adjacent calls. The ratio of the fastest calls
+// and the wall-time figures are shown beside it; a time limit goes by the
+// fastest repetition.
 #pragma once
 
 #include <functional>
@@ -24,10 +26,10 @@ benchmark::internal::Benchmark *add_benchmark(const std::string &name,
 // reason in *error.
 using Body = std::function<bool(std::string *error)>;
 
-// Registers name, which calls measured and reference alternately and
-// reports, per repetition, the fastest call of each (counters op_ms,
-// ref_ms, op_wall_ms, ref_wall_ms) and ratio = op_ms / ref_ms. The target:
-// that ratio at most max_ratio (0: printed, no target).
+// Registers name, whose every iteration calls measured and reference once
+// each, in turns first; the console shows each repetition's fastest calls
+// (counters op_ms, ref_ms, in CPU time). The target: the median ratio of
+// measured to reference at most max_ratio (0: printed, no target).
 void add_paired_benchmark(const std::string &name, Body measured, Body reference, double max_ratio);
 
 // The benchmark's time at most max_ms milliseconds.
