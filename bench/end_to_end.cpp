@@ -1,8 +1,10 @@
 // End-to-end benchmarks of the exported operations and of their floor.
 #include "end_to_end.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,8 +13,12 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
+#include "aspect.h"
+#include "crop.h"
 #include "image_io.h"
 #include "imgthumbnail.h"
+#include "resample.h"
+#include "smart_crop.h"
 #include "summary.h"
 
 namespace {
@@ -130,6 +136,56 @@ bool run_floor(const Operation &op, const BenchInput &in, const std::string &out
     return ok != 0;
 }
 
+// The steps of one square or smart thumbnail, each timed on its own inside
+// the run (CPU time, the fastest of each step over the repetition's
+// iterations): where the time above the floor goes. The floor is decode +
+// free + encode; crop and resize (and the smart crop's choice) are the rest.
+enum Step { STEP_DECODE, STEP_CHOOSE, STEP_CROP, STEP_RESIZE, STEP_FREE, STEP_ENCODE, STEP_COUNT };
+const char *const STEP_NAMES[STEP_COUNT] = {"decode", "choose", "crop", "resize", "free", "encode"};
+const int STEPS_ITERATIONS = 4;
+
+void bench_steps(benchmark::State &state, const Operation &op, const BenchInput &in, const std::string &out)
+{
+    double fastest[STEP_COUNT];
+    for (double &f : fastest) f = std::numeric_limits<double>::infinity();
+    for (auto _ : state) {
+        double t[STEP_COUNT + 1];
+        t[STEP_DECODE] = thread_cpu_ms();
+        Image src;
+        if (!load_image(in.path.c_str(), &src)) {
+            state.SkipWithError(imgthumbnail_last_error());
+            return;
+        }
+        t[STEP_CHOOSE] = thread_cpu_ms();
+        CropRect r = aspect_crop_rect(src.width, src.height, 1, 1);
+        SmartChoice choice;
+        if (op.kind == OP_SMART) {
+            if (!smart_choose(src, op.width, op.height_or_ratio, &choice)) {
+                std::free(src.pixels);
+                state.SkipWithError(imgthumbnail_last_error());
+                return;
+            }
+            r = choice.region;
+        }
+        t[STEP_CROP] = thread_cpu_ms();
+        Image crop = sub_image_release(&src, r.x, r.y, r.w, r.h);
+        t[STEP_RESIZE] = thread_cpu_ms();
+        Image thumb = resize_image(crop, op.width, op.kind == OP_SMART ? op.height_or_ratio : op.width);
+        t[STEP_FREE] = thread_cpu_ms();
+        std::free(crop.pixels);
+        t[STEP_ENCODE] = thread_cpu_ms();
+        const int ok = thumb.pixels && save_image(out.c_str(), thumb);
+        std::free(thumb.pixels);
+        t[STEP_COUNT] = thread_cpu_ms();
+        if (!ok) {
+            state.SkipWithError(imgthumbnail_last_error());
+            return;
+        }
+        for (int i = 0; i < STEP_COUNT; i++) fastest[i] = std::min(fastest[i], t[i + 1] - t[i]);
+    }
+    for (int i = 0; i < STEP_COUNT; i++) state.counters[std::string(STEP_NAMES[i]) + "_ms"] = fastest[i];
+}
+
 // A folder holding only the input (a hard link to it where possible), and
 // an output folder, for the batch.
 OpPaths batch_folders(const BenchInput &in)
@@ -155,6 +211,10 @@ void register_end_to_end_benchmarks(const std::vector<BenchInput> &inputs)
             const std::string id = std::string(op.name) + "." + op.ext + "/" + in.label;
             const std::string out = bench_out_path(std::string(op.name) + "-" + file_label(in.label) + "." + op.ext);
             const OpPaths paths = op.kind == OP_BATCH ? batch_folders(in) : OpPaths{in.path, out};
+            if ((op.kind == OP_SQUARE && std::string(op.ext) == "png") || op.kind == OP_SMART)
+                add_benchmark("steps/" + id,
+                              [&op, in, out](benchmark::State &s) { bench_steps(s, op, in, out); })
+                    ->Iterations(STEPS_ITERATIONS);
             add_paired_benchmark(
                 "pair/" + id,
                 [&op, paths](std::string *error) {

@@ -25,14 +25,14 @@ const double NS_PER_MS = 1e6;
 const int PAIRED_ITERATIONS = 2;
 
 struct Stopwatch {
-    timespec cpu;
+    double cpu_ms;
     std::chrono::steady_clock::time_point wall;
 };
 
 Stopwatch start_stopwatch()
 {
     Stopwatch s;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &s.cpu);
+    s.cpu_ms = thread_cpu_ms();
     s.wall = std::chrono::steady_clock::now();
     return s;
 }
@@ -40,9 +40,7 @@ Stopwatch start_stopwatch()
 // Milliseconds of CPU and of wall time since s.
 void read_stopwatch(const Stopwatch &s, double *cpu_ms, double *wall_ms)
 {
-    timespec now;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    *cpu_ms = (double)(now.tv_sec - s.cpu.tv_sec) * MS_PER_SECOND + (double)(now.tv_nsec - s.cpu.tv_nsec) / NS_PER_MS;
+    *cpu_ms = thread_cpu_ms() - s.cpu_ms;
     *wall_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - s.wall).count();
 }
 
@@ -97,6 +95,13 @@ bool figure(const SummaryReporter &r, const std::string &name, const std::string
 }
 
 } // namespace
+
+double thread_cpu_ms()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return (double)now.tv_sec * MS_PER_SECOND + (double)now.tv_nsec / NS_PER_MS;
+}
 
 benchmark::internal::Benchmark *add_benchmark(const std::string &name,
                                               std::function<void(benchmark::State &)> fn)

@@ -17,6 +17,9 @@
 
 #include <benchmark/benchmark.h>
 
+// The calling thread's CPU time in milliseconds (kernel time included).
+double thread_cpu_ms();
+
 // Registers a benchmark timed in milliseconds of wall time (CPU time is kept
 // too) that also reports its fastest repetition as the aggregate "min".
 benchmark::internal::Benchmark *add_benchmark(const std::string &name,
