@@ -1,10 +1,17 @@
 #!/bin/sh
-# Installs, from Debian's archive, every package listed in
-# tools/packages.d/*.txt (one name per line, # starts a comment). Does
-# nothing when everything is there already. Run as root.
+# Installs, from Debian's archive, the packages of the lists named as
+# arguments (tools/packages.d/NAME.txt), or of every list when none is
+# named. A list has one package a line; # starts a comment. Does nothing when
+# everything is there already. Run as root.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-packages=$(cat "$here"/packages.d/*.txt | sed 's/#.*//' | tr -s ' \t' '\n\n' | grep -v '^$' | sort -u)
+lists=""
+for name in "$@"; do
+  lists="$lists $here/packages.d/$name.txt"
+done
+[ -n "$lists" ] || lists=$(ls "$here"/packages.d/*.txt)
+# shellcheck disable=SC2086
+packages=$(cat $lists | sed 's/#.*//' | tr -s ' \t' '\n\n' | grep -v '^$' | sort -u)
 missing=""
 for p in $packages; do
   dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
