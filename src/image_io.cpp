@@ -9,6 +9,7 @@
 #include <stb/stb_image_write.h>
 
 #include "ascii.h"
+#include "decode_guard.h"
 #include "error.h"
 #include "stb_bridge.h"
 
@@ -18,12 +19,28 @@ static const int JPEG_QUALITY = 90;
 int load_image(const char *path, Image *image)
 {
     *image = Image{0, 0, nullptr};
+    const GuardVerdict verdict = decode_guard(path);
+    if (verdict.reason) {
+        set_err("cannot decode '%s': %s", path, verdict.reason);
+        return 0;
+    }
+    if (verdict.too_large.width > 0) {
+        set_err("image too large: %dx%d", verdict.too_large.width, verdict.too_large.height);
+        return 0;
+    }
     stb_clear_failure_reason();
     int w = 0, h = 0, channels = 0;
     unsigned char *pixels = stbi_load(path, &w, &h, &channels, 4);
     if (!pixels) {
         const char *reason = stbi_failure_reason();
         set_err("cannot decode '%s': %s", path, reason ? reason : "unknown error");
+        return 0;
+    }
+    // Some of the decoder's formats accept a side of 0 and hand back an
+    // empty buffer; every Image the library passes on has sides of 1 or more.
+    if (w < 1 || h < 1) {
+        std::free(pixels);
+        set_err("cannot decode '%s': %s", path, "0-pixel image");
         return 0;
     }
     if (w > LOAD_MAX_SIDE || h > LOAD_MAX_SIDE) {
@@ -90,7 +107,7 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
     unsigned char *png = nullptr;
     int png_len = 0;
     if (format == OUT_PNG) {
-        png = stbi_write_png_to_mem(image.pixels, 0, w, h, 4, &png_len);
+        png = png_encode_to_mem(image.pixels, w, h, 4, &png_len);
         if (!png) return 0;
     }
     FILE *f = std::fopen(path, "wb");

@@ -55,6 +55,10 @@ fi
 if configure_and_build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
      -DIMGTHUMB_WINDOWS_BUILD_DIR="$windows_dir"; then
   run_suite "Linux" build/linux
+  # The same test programs once more under valgrind (about two minutes):
+  # any leak or memory error fails this one check.
+  echo "== Linux under valgrind memcheck =="
+  if sh tools/valgrind.sh build/linux; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 else
   echo "Linux build failed"
   status=1

@@ -1,0 +1,14 @@
+// Fuzz target: arbitrary file bytes through the content-aware crop.
+#include "fuzz_common.h"
+#include "imgthumbnail.h"
+
+static int run(const char *input, const char *output, const FuzzCall &call)
+{
+    return imgthumbnail_smart(input, output, call.a, call.b);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz_run(data, size, run);
+    return 0;
+}

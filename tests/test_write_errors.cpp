@@ -1,0 +1,66 @@
+// Writes that fail part-way: the thumbnail is reported as not written and no
+// partial file is left behind.
+#include <gtest/gtest.h>
+
+#ifdef __linux__
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "image_io.h"
+#include "imgthumbnail.h"
+#include "support.h"
+
+namespace {
+
+// Saves image to path in a child process that may write at most limit bytes
+// to any file (with SIGXFSZ ignored, a write past it fails with EFBIG, as on
+// a full disk). The child checks its own result and message; the return is
+// its exit status, 0 when they were as expected.
+int save_with_file_limit(const std::string &path, Pixels image, rlim_t limit, int expected_result)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit lim = {limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(2);
+        imgthumbnail_cleanup();
+        const int ok = save_image(path.c_str(), as_image(image));
+        const std::string expected = ok ? "" : "cannot encode '" + path + "' (check the extension)";
+        if (ok != expected_result || imgthumbnail_last_error() != expected) {
+            std::fprintf(stderr, "result %d, message \"%s\"\n", ok, imgthumbnail_last_error());
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(WriteErrors, PartialFilesAreRemoved)
+{
+    const std::string dir = scratch_dir();
+    const Pixels image = gradient(64, 64);
+    const rlim_t CUT_AT = 100; // bytes: inside every format's file
+    for (const char *name : {"t.png", "t.jpg", "t.bmp", "t.tga"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir + "/" + name;
+        // A new file, and an older thumbnail that the failed call truncated.
+        EXPECT_EQ(save_with_file_limit(path, image, CUT_AT, 0), 0);
+        EXPECT_FALSE(path_exists(path));
+        write_text(path, std::string(1000, 'x'));
+        EXPECT_EQ(save_with_file_limit(path, image, CUT_AT, 0), 0);
+        EXPECT_FALSE(path_exists(path));
+        // With room enough the same child writes the whole thumbnail.
+        EXPECT_EQ(save_with_file_limit(path, image, RLIM_INFINITY, 1), 0);
+        EXPECT_EQ(read_pixels(path).w, 64);
+    }
+}
+
+} // namespace
+#endif
