@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -119,6 +120,20 @@ void bench_resize(benchmark::State &state, const Image &src, int32_t dw, int32_t
     count_pixels(state, src, dw, dh);
 }
 
+// A stage benchmark of one input's decoded pixels; skipped when the input
+// does not decode.
+benchmark::internal::Benchmark *add_input_benchmark(const std::string &name, const BenchInput &in,
+                                                    std::function<void(benchmark::State &)> fn)
+{
+    return add_benchmark(name, [in, fn](benchmark::State &state) {
+        if (!decoded_input(in).pixels) {
+            state.SkipWithError("the input does not decode");
+            return;
+        }
+        fn(state);
+    });
+}
+
 void register_input_stages(const BenchInput &in)
 {
     add_benchmark("decode/" + in.label, [in](benchmark::State &state) {
@@ -131,7 +146,7 @@ void register_input_stages(const BenchInput &in)
             std::free(img.pixels);
         }
     });
-    add_benchmark("crop.copy/" + in.label, [in](benchmark::State &state) {
+    add_input_benchmark("crop.copy/" + in.label, in, [in](benchmark::State &state) {
         const Image &src = decoded_input(in);
         const CropRect r = aspect_crop_rect(src.width, src.height, 1, 1);
         for (auto _ : state) {
@@ -142,7 +157,7 @@ void register_input_stages(const BenchInput &in)
     });
     // The crop the square and aspect operations make: rows compacted inside
     // the decoded buffer, which then shrinks.
-    add_benchmark("crop.in_place/" + in.label, [in](benchmark::State &state) {
+    add_input_benchmark("crop.in_place/" + in.label, in, [in](benchmark::State &state) {
         const Image &src = decoded_input(in);
         const size_t bytes = (size_t)image_bytes(src.width, src.height);
         const CropRect r = aspect_crop_rect(src.width, src.height, 1, 1);
@@ -167,7 +182,7 @@ void register_input_stages(const BenchInput &in)
         }
         std::free(frame);
     })->MinTime(IN_PLACE_MIN_SECONDS);
-    add_benchmark("smart.analysis/" + in.label, [in](benchmark::State &state) {
+    add_input_benchmark("smart.analysis/" + in.label, in, [in](benchmark::State &state) {
         const Image &src = decoded_input(in);
         for (auto _ : state) {
             Image a = make_analysis_image(src);
@@ -175,7 +190,7 @@ void register_input_stages(const BenchInput &in)
             std::free(a.pixels);
         }
     });
-    add_benchmark("smart.energy/" + in.label, [in](benchmark::State &state) {
+    add_input_benchmark("smart.energy/" + in.label, in, [in](benchmark::State &state) {
         const Image &a = analysis_of(in);
         for (auto _ : state) {
             float *e = make_energy_map(a);
@@ -183,13 +198,13 @@ void register_input_stages(const BenchInput &in)
             std::free(e);
         }
     });
-    add_benchmark("smart.search.256x256/" + in.label,
+    add_input_benchmark("smart.search.256x256/" + in.label, in,
                   [in](benchmark::State &state) { bench_search(state, in, THUMB_SIDE); });
-    add_benchmark("smart.search.64x64/" + in.label,
+    add_input_benchmark("smart.search.64x64/" + in.label, in,
                   [in](benchmark::State &state) { bench_search(state, in, SMALL_WINDOW_SIDE); });
-    add_benchmark("resize.256/" + in.label,
+    add_input_benchmark("resize.256/" + in.label, in,
         [in](benchmark::State &state) { bench_resize(state, square_crop(in), THUMB_SIDE, THUMB_SIDE); });
-    add_benchmark("resize.1024/" + in.label, [in](benchmark::State &state) {
+    add_input_benchmark("resize.1024/" + in.label, in, [in](benchmark::State &state) {
         bench_resize(state, square_crop(in), LARGE_THUMB_SIDE, LARGE_THUMB_SIDE);
     });
 }

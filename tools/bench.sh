@@ -12,7 +12,7 @@
 # time and by the fastest repetition.
 set -eu
 cd "$(dirname "$0")/.."
-sh tools/install-deps.sh
+sh tools/install-deps.sh build bench
 
 timings=1
 user_dir=${IMGTHUMB_BENCH_IMAGES:-}
