@@ -13,6 +13,13 @@
 #ifndef QUINTARO_IMGTHUMBNAIL_H
 #define QUINTARO_IMGTHUMBNAIL_H
 
+/* The version of this header, which is the version of the library built
+ * with it. */
+#define IMGTHUMBNAIL_VERSION_MAJOR 1
+#define IMGTHUMBNAIL_VERSION_MINOR 0
+#define IMGTHUMBNAIL_VERSION_PATCH 0
+#define IMGTHUMBNAIL_VERSION_STRING "1.0.0"
+
 #if defined(IMGTHUMBNAIL_STATIC)
 #  define IMGTHUMBNAIL_API
 #elif defined(_WIN32)
