@@ -1,5 +1,8 @@
 // Benchmarks of the exported operations from file to file, and of their
-// floor: decoding the input and encoding the same thumbnail, nothing else.
+// floor: the bare decoder reading the input and the encoder writing the same
+// thumbnail, nothing else. Both run inside this process, after each other;
+// imgthumb_pairs measures the same as fresh processes, which is what the
+// targets go by.
 #pragma once
 
 #include <vector>

@@ -30,6 +30,20 @@ const SynthSize SYNTH_SIZES[] = {
     {"18mp-16x9", 5639, 3172},
 };
 
+// The inputs measured against the bare floor, one of each kind a camera or
+// an editor writes: an 18 MP 16:9 baseline JPEG (4:2:0, which the encoder
+// uses up to quality 90), a 12 MP RGB PNG and a 2 MP RGBA PNG.
+struct FloorPhoto {
+    const char *name;
+    int32_t width, height;
+    PhotoKind kind;
+};
+const FloorPhoto FLOOR_PHOTOS[] = {
+    {"floor-5640x3172.jpg", 5640, 3172, PHOTO_JPEG},
+    {"floor-4000x3000.png", 4000, 3000, PHOTO_PNG_RGB},
+    {"floor-1920x1200-rgba.png", 1920, 1200, PHOTO_PNG_RGBA},
+};
+
 // A camera's everyday setting: baseline JPEG at this quality.
 const int PHOTO_JPEG_QUALITY = 90;
 const int SHAPE_COUNT = 24;
@@ -107,18 +121,53 @@ bool file_exists(const std::string &path)
     return fs::is_regular_file(path, ec);
 }
 
+// A cut-out, as a product shot on a transparent ground: opaque inside an
+// ellipse that fills most of the frame, fading to clear over its rim.
+void cut_out(int32_t w, int32_t h, unsigned char *rgba)
+{
+    const double inner = 0.8; // relative radius where the fade begins
+    for (int32_t y = 0; y < h; y++)
+        for (int32_t x = 0; x < w; x++) {
+            const double dx = (x + 0.5) / w * 2.0 - 1.0, dy = (y + 0.5) / h * 2.0 - 1.0;
+            const double d = std::sqrt(dx * dx + dy * dy);
+            const double a = d <= inner ? 1.0 : (d >= 1.0 ? 0.0 : (1.0 - d) / (1.0 - inner));
+            rgba[((size_t)y * w + x) * 4 + 3] = (unsigned char)(a * 255.0 + 0.5);
+        }
+}
+
 // Writes the photograph under a temporary name first, so that an
 // interrupted run never leaves a truncated file in the cache.
-bool write_photo(const std::string &path, int32_t w, int32_t h, bool jpeg)
+bool write_photo(const std::string &path, int32_t w, int32_t h, PhotoKind kind)
 {
-    std::vector<unsigned char> rgb((size_t)w * h * 3);
-    paint_photo(w, h, 3, rgb.data());
+    const int channels = kind == PHOTO_PNG_RGBA ? 4 : 3;
+    std::vector<unsigned char> px((size_t)w * h * channels);
+    paint_photo(w, h, channels, px.data());
+    if (kind == PHOTO_PNG_RGBA) cut_out(w, h, px.data());
     const std::string part = path + ".part";
-    const int ok = jpeg ? stbi_write_jpg(part.c_str(), w, h, 3, rgb.data(), PHOTO_JPEG_QUALITY)
-                        : stbi_write_png(part.c_str(), w, h, 3, rgb.data(), 0);
+    const int ok = kind == PHOTO_JPEG ? stbi_write_jpg(part.c_str(), w, h, 3, px.data(), PHOTO_JPEG_QUALITY)
+                                      : stbi_write_png(part.c_str(), w, h, channels, px.data(), 0);
     std::error_code ec;
     if (ok) fs::rename(part, path, ec);
     return ok && !ec;
+}
+
+// The photograph name in the cache, made when missing; false when it cannot
+// be written.
+bool cached_photo(const std::string &name, int32_t w, int32_t h, PhotoKind kind, BenchInput *input)
+{
+    const fs::path dir = fs::path(bench_data_dir()) / "images";
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    const std::string path = (dir / name).string();
+    if (!file_exists(path)) {
+        std::fprintf(stderr, "making %s (%dx%d)...\n", path.c_str(), w, h);
+        if (!write_photo(path, w, h, kind)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return false;
+        }
+    }
+    *input = BenchInput{path, name, w, h};
+    return true;
 }
 
 std::map<std::string, Image> s_decoded;
@@ -146,25 +195,26 @@ Image make_photo(int32_t w, int32_t h)
     return img;
 }
 
+std::vector<BenchInput> floor_inputs()
+{
+    std::vector<BenchInput> inputs;
+    for (const FloorPhoto &p : FLOOR_PHOTOS) {
+        BenchInput in;
+        if (cached_photo(p.name, p.width, p.height, p.kind, &in)) inputs.push_back(in);
+    }
+    return inputs;
+}
+
 std::vector<BenchInput> collect_inputs(bool synthetic, const std::string &user_dir)
 {
     std::vector<BenchInput> inputs;
     if (synthetic) {
-        const fs::path dir = fs::path(bench_data_dir()) / "images";
-        std::error_code ec;
-        fs::create_directories(dir, ec);
         for (const SynthSize &s : SYNTH_SIZES)
             for (const char *ext : {"jpg", "png"}) {
-                const std::string name = std::string(s.label) + "." + ext;
-                const std::string path = (dir / name).string();
-                if (!file_exists(path)) {
-                    std::fprintf(stderr, "making %s (%dx%d)...\n", path.c_str(), s.width, s.height);
-                    if (!write_photo(path, s.width, s.height, ext[0] == 'j')) {
-                        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-                        continue;
-                    }
-                }
-                inputs.push_back(BenchInput{path, name, s.width, s.height});
+                BenchInput in;
+                if (cached_photo(std::string(s.label) + "." + ext, s.width, s.height,
+                                 ext[0] == 'j' ? PHOTO_JPEG : PHOTO_PNG_RGB, &in))
+                    inputs.push_back(in);
             }
     }
     if (!user_dir.empty()) {

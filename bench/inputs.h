@@ -25,6 +25,14 @@ std::string bench_out_path(const std::string &name);
 // every decodable file directly inside user_dir (none when it is empty).
 std::vector<BenchInput> collect_inputs(bool synthetic, const std::string &user_dir);
 
+// How a synthetic photograph is stored.
+enum PhotoKind { PHOTO_JPEG, PHOTO_PNG_RGB, PHOTO_PNG_RGBA };
+
+// The photographs the operations are measured on against their floor: a
+// 5640 x 3172 JPEG, a 4000 x 3000 PNG and a 1920 x 1200 RGBA PNG (a cut-out
+// with a soft transparent rim), made when missing.
+std::vector<BenchInput> floor_inputs();
+
 // Photo-like RGBA content of any size, made in memory: smooth light, hard
 // edged shapes, textured ground and sensor grain.
 Image make_photo(int32_t w, int32_t h);

@@ -1,12 +1,7 @@
 // Centre-crop thumbnails shared by imgthumbnail_square and imgthumbnail_aspect.
 #include "aspect.h"
 
-#include <cstdlib>
-
-#include "crop.h"
-#include "error.h"
 #include "image_io.h"
-#include "resample.h"
 
 const int32_t ASPECT_NUM[ASPECT_COUNT] = {1, 4, 16, 3};
 const int32_t ASPECT_DEN[ASPECT_COUNT] = {1, 3, 9, 2};
@@ -55,30 +50,13 @@ void aspect_thumb_size(int32_t cw, int32_t ch, int32_t size, int32_t num, int32_
     *th = H < 1 ? 1 : H;
 }
 
-int resize_and_save(Image *crop, int32_t tw, int32_t th, const char *output)
-{
-    Image thumb = resize_image(*crop, tw, th);
-    std::free(crop->pixels);
-    *crop = Image{0, 0, nullptr};
-    if (!thumb.pixels) return 0;
-
-    const int ok = save_image(output, thumb);
-    std::free(thumb.pixels);
-    if (!ok) return 0;
-    clear_err();
-    return 1;
-}
-
 int op_aspect_common(const char *input, const char *output, int32_t size, int32_t num, int32_t den)
 {
     Image src;
     if (!load_image(input, &src)) return 0;
 
-    CropRect r = aspect_crop_rect(src.width, src.height, num, den);
-    Image crop = sub_image_release(&src, r.x, r.y, r.w, r.h);
-    if (!crop.pixels) return 0;
-
+    const CropRect r = aspect_crop_rect(src.width, src.height, num, den);
     int32_t tw, th;
-    aspect_thumb_size(crop.width, crop.height, size, num, den, &tw, &th);
-    return resize_and_save(&crop, tw, th, output);
+    aspect_thumb_size(r.w, r.h, size, num, den, &tw, &th);
+    return resize_and_save(&src, r, tw, th, output);
 }

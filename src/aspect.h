@@ -4,16 +4,12 @@
 
 #include <cstdint>
 
-#include "image.h"
+#include "thumbnail.h"
 
 // Ratios selectable by imgthumbnail_aspect, width : height.
 constexpr int ASPECT_COUNT = 4;
 extern const int32_t ASPECT_NUM[ASPECT_COUNT];
 extern const int32_t ASPECT_DEN[ASPECT_COUNT];
-
-struct CropRect {
-    int32_t x, y, w, h;
-};
 
 // The centred crop of ratio num:den inside a w x h image.
 CropRect aspect_crop_rect(int32_t w, int32_t h, int32_t num, int32_t den);
@@ -21,12 +17,6 @@ CropRect aspect_crop_rect(int32_t w, int32_t h, int32_t num, int32_t den);
 // The thumbnail size for a crop of cw x ch at ratio num:den and side size.
 void aspect_thumb_size(int32_t cw, int32_t ch, int32_t size, int32_t num, int32_t den,
                        int32_t *tw, int32_t *th);
-
-// The common end of every thumbnail operation: resample crop to tw x th,
-// free the crop, save the result to output and free it. 1 with the message
-// emptied, or 0 with the failing step's message. The resampler runs even
-// when the crop already has the thumbnail's size.
-int resize_and_save(Image *crop, int32_t tw, int32_t th, const char *output);
 
 // Load input, cut the centred num:den region, resample it and save it to
 // output. 1 on success (message emptied), 0 with the failing step's message.

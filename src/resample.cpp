@@ -3,6 +3,11 @@
 // ascending order, every operation rounded on its own (no FMA, no excess
 // precision). Reordering any of it moves results that lie next to a half.
 //
+// Pass 1 forms only the intermediate columns that pass 2's taps reach: when
+// shrinking, an output column reads just its five or six nearest source
+// columns, so a frame reduced to a thumbnail needs a fraction of them. The
+// values it does form are the very ones a full pass would, bit for bit.
+//
 // The row kernels work on several channel values at once with SSE2 (part of
 // every x86-64 processor) and fall back to plain loops elsewhere and for the
 // pixels left over at the end of a row. Each lane performs exactly the
@@ -140,6 +145,18 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
         _mm_storeu_ps(row + q + 8, _mm_div_ps(acc2, divisor));
         _mm_storeu_ps(row + q + 12, _mm_div_ps(acc3, divisor));
     }
+    // Then one pixel (four values) at a time: a short run of columns ends
+    // here instead of in the scalar loop.
+    for (; q + CHANNELS <= stride; q += CHANNELS) {
+        __m128 acc = _mm_setzero_ps();
+        for (int t = 0; t < count; t++) {
+            int32_t word;
+            std::memcpy(&word, rows[t] + q, sizeof word);
+            const __m128i bytes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
+            acc = _mm_add_ps(acc, products_of_four(bytes, _mm_set1_pd(weight[t])));
+        }
+        _mm_storeu_ps(row + q, _mm_div_ps(acc, divisor));
+    }
     return q;
 }
 #endif
@@ -155,7 +172,11 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
 // five, slot 0 holds zeros and slots 1..5 the products of taps 0..4, so the
 // sums are again (0.0f + p0) + p1 + ... in that order.
 static const int BYTE_VALUES = 256;
+#ifndef TABLE_MIN_STRIDE_X
 static const int64_t TABLE_MIN_STRIDE = 2048;
+#else
+static const int64_t TABLE_MIN_STRIDE = TABLE_MIN_STRIDE_X;
+#endif
 
 struct ProductTables {
     float slot[LANCZOS_TAPS][BYTE_VALUES];
@@ -190,23 +211,24 @@ static void make_product_tables(const unsigned char *const *rows, const TapSet &
         for (int b = 0; b < BYTE_VALUES; b++) pt->slot[0][b] = 0.0f + pt->slot[0][b];
 }
 
-// The same values as vertical_values, each product looked up; the division
-// follows over the whole row.
-static void vertical_lookup(const unsigned char *const *rows, const TapSet &taps, float sum, int64_t stride,
-                            float *row)
+// The values [0, count) of one run, as vertical_values forms them, each
+// product looked up.
+static void lookup_values(const ProductTables &pt, float sum, int64_t first, int64_t count, float *row)
 {
-    ProductTables pt;
-    make_product_tables(rows, taps, &pt);
     const float *p0 = pt.slot[0], *p1 = pt.slot[1], *p2 = pt.slot[2], *p3 = pt.slot[3], *p4 = pt.slot[4],
                 *p5 = pt.slot[5];
-    const unsigned char *r0 = pt.row[0], *r1 = pt.row[1], *r2 = pt.row[2], *r3 = pt.row[3], *r4 = pt.row[4],
-                        *r5 = pt.row[5];
+    const unsigned char *r0 = pt.row[0] + first, *r1 = pt.row[1] + first, *r2 = pt.row[2] + first,
+                        *r3 = pt.row[3] + first, *r4 = pt.row[4] + first, *r5 = pt.row[5] + first;
     int64_t q = 0;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Eight bytes of each source row per load, taken apart in registers:
-    // fewer memory accesses than one load per byte.
+    // fewer memory accesses than one load per byte. The eight sums are
+    // divided together, four at a time where SSE2 is at hand.
     const int WORD_BYTES = 8, BYTE_BITS = 8, BYTE_MASK = 0xff;
-    for (; q + WORD_BYTES <= stride; q += WORD_BYTES) {
+#if RESAMPLE_SSE2
+    const __m128 divisor = _mm_set1_ps(sum);
+#endif
+    for (; q + WORD_BYTES <= count; q += WORD_BYTES) {
         uint64_t b0, b1, b2, b3, b4, b5;
         std::memcpy(&b0, r0 + q, WORD_BYTES);
         std::memcpy(&b1, r1 + q, WORD_BYTES);
@@ -214,9 +236,11 @@ static void vertical_lookup(const unsigned char *const *rows, const TapSet &taps
         std::memcpy(&b3, r3 + q, WORD_BYTES);
         std::memcpy(&b4, r4 + q, WORD_BYTES);
         std::memcpy(&b5, r5 + q, WORD_BYTES);
+        float v[WORD_BYTES];
+#pragma GCC unroll 8
         for (int j = 0; j < WORD_BYTES; j++) {
-            row[q + j] = ((((p0[b0 & BYTE_MASK] + p1[b1 & BYTE_MASK]) + p2[b2 & BYTE_MASK]) + p3[b3 & BYTE_MASK]) +
-                          p4[b4 & BYTE_MASK]) + p5[b5 & BYTE_MASK];
+            v[j] = ((((p0[b0 & BYTE_MASK] + p1[b1 & BYTE_MASK]) + p2[b2 & BYTE_MASK]) + p3[b3 & BYTE_MASK]) +
+                    p4[b4 & BYTE_MASK]) + p5[b5 & BYTE_MASK];
             b0 >>= BYTE_BITS;
             b1 >>= BYTE_BITS;
             b2 >>= BYTE_BITS;
@@ -224,35 +248,50 @@ static void vertical_lookup(const unsigned char *const *rows, const TapSet &taps
             b4 >>= BYTE_BITS;
             b5 >>= BYTE_BITS;
         }
+#if RESAMPLE_SSE2
+        _mm_storeu_ps(row + q, _mm_div_ps(_mm_setr_ps(v[0], v[1], v[2], v[3]), divisor));
+        _mm_storeu_ps(row + q + 4, _mm_div_ps(_mm_setr_ps(v[4], v[5], v[6], v[7]), divisor));
+#else
+        for (int j = 0; j < WORD_BYTES; j++) row[q + j] = v[j] / sum;
+#endif
     }
 #endif
-    for (; q < stride; q++)
-        row[q] = ((((p0[r0[q]] + p1[r1[q]]) + p2[r2[q]]) + p3[r3[q]]) + p4[r4[q]]) + p5[r5[q]];
-    q = 0;
-#if RESAMPLE_SSE2
-    const __m128 divisor = _mm_set1_ps(sum);
-    for (; q + 4 <= stride; q += 4) _mm_storeu_ps(row + q, _mm_div_ps(_mm_loadu_ps(row + q), divisor));
-#endif
-    for (; q < stride; q++) row[q] = row[q] / sum;
+    for (; q < count; q++)
+        row[q] = (((((p0[r0[q]] + p1[r1[q]]) + p2[r2[q]]) + p3[r3[q]]) + p4[r4[q]]) + p5[r5[q]]) / sum;
 }
 
-// One intermediate row (sw pixels, four floats each) from the source rows
-// that output row i draws on.
-static void vertical_row(const Image &src, const TapSet &taps, float *row)
+// A run of consecutive source columns that pass 2 reads, in channel values:
+// where it starts in a source row and in the packed intermediate row.
+struct ColumnSpan {
+    int64_t source, packed, count;
+};
+
+// The intermediate values of the columns in spans, packed one run after
+// the other, from the source rows that one output row draws on.
+static void vertical_row(const ImageRegion &src, const TapSet &taps, const ColumnSpan *spans, int32_t span_count,
+                         int64_t packed_values, float *row)
 {
-    const int64_t stride = (int64_t)src.width * CHANNELS;
     const unsigned char *rows[LANCZOS_TAPS];
-    for (int t = 0; t < LANCZOS_TAPS; t++) rows[t] = src.pixels + taps.index[t] * stride;
+    for (int t = 0; t < LANCZOS_TAPS; t++) rows[t] = src.pixels + taps.index[t] * src.stride;
     const float sum = (float)taps.weight_sum;
-    if (stride >= TABLE_MIN_STRIDE) {
-        vertical_lookup(rows, taps, sum, stride, row);
+    if (packed_values >= TABLE_MIN_STRIDE) {
+        ProductTables pt;
+        make_product_tables(rows, taps, &pt);
+        for (int32_t s = 0; s < span_count; s++)
+            lookup_values(pt, sum, spans[s].source, spans[s].count, row + spans[s].packed);
         return;
     }
-    int64_t done = 0;
+    for (int32_t s = 0; s < span_count; s++) {
+        const ColumnSpan &span = spans[s];
+        const unsigned char *span_rows[LANCZOS_TAPS];
+        for (int t = 0; t < LANCZOS_TAPS; t++) span_rows[t] = rows[t] + span.source;
+        float *out = row + span.packed;
+        int64_t done = 0;
 #if RESAMPLE_SSE2
-    done = vertical_blocks(rows, taps.weight, taps.count, sum, stride, row);
+        done = vertical_blocks(span_rows, taps.weight, taps.count, sum, span.count, out);
 #endif
-    vertical_values(rows, taps.weight, taps.count, sum, done, stride, row);
+        vertical_values(span_rows, taps.weight, taps.count, sum, done, span.count, out);
+    }
 }
 
 // Output pixels [from, to) of one row, one channel at a time.
@@ -311,7 +350,57 @@ static void horizontal_row(const float *row, const ColumnTaps *cols, int32_t dw,
     horizontal_pixels(row, cols, done, dw, out);
 }
 
-Image resize_image(const Image &source, int32_t dw, int32_t dh)
+ImageRegion image_region(const Image &image, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    const int64_t stride = (int64_t)image.width * CHANNELS;
+    return ImageRegion{image.pixels + (int64_t)y * stride + (int64_t)x * CHANNELS, w, h, stride};
+}
+
+ImageRegion whole_image(const Image &image)
+{
+    return image_region(image, 0, 0, image.width, image.height);
+}
+
+// The taps of every output column, and the runs of source columns they
+// reach (their union, ascending), packed into one intermediate row of
+// *packed_values values. used and packed_at are scratch of sw entries.
+static void plan_columns(int32_t sw, int32_t dw, ColumnTaps *cols, unsigned char *used, int32_t *packed_at,
+                         ColumnSpan *spans, int32_t *span_count, int64_t *packed_values)
+{
+    std::memset(used, 0, (size_t)sw);
+    for (int32_t k = 0; k < dw; k++) {
+        TapSet taps;
+        lanczos_taps(sw, dw, k, &taps);
+        for (int t = 0; t < taps.count; t++) used[taps.index[t]] = 1;
+    }
+    int32_t packed = 0, n = 0;
+    for (int32_t j = 0; j < sw; j++) {
+        if (!used[j]) continue;
+        if (j > 0 && used[j - 1]) {
+            spans[n - 1].count += CHANNELS;
+        } else {
+            spans[n] = ColumnSpan{(int64_t)j * CHANNELS, (int64_t)packed * CHANNELS, CHANNELS};
+            n++;
+        }
+        packed_at[j] = packed++;
+    }
+    *span_count = n;
+    *packed_values = (int64_t)packed * CHANNELS;
+    for (int32_t k = 0; k < dw; k++) {
+        TapSet taps;
+        lanczos_taps(sw, dw, k, &taps);
+        for (int t = 0; t < LANCZOS_TAPS; t++) {
+            // An unused slot weighs +0 and may read any value that exists:
+            // the column of the first tap.
+            const int32_t j = taps.index[t < taps.count ? t : 0];
+            cols[k].offset[t] = packed_at[j] * CHANNELS;
+            cols[k].weight[t] = (float)taps.weight[t];
+        }
+        cols[k].weight_sum = (float)taps.weight_sum;
+    }
+}
+
+Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh)
 {
     Image out{dw, dh, nullptr};
     out.pixels = (unsigned char *)std::malloc((size_t)image_bytes(dw, dh));
@@ -321,33 +410,44 @@ Image resize_image(const Image &source, int32_t dw, int32_t dh)
     }
     const int32_t sw = source.width, sh = source.height;
     // The horizontal pass of output row i reads only intermediate row i, so
-    // one intermediate row is enough; with it live the column taps.
+    // one intermediate row is enough (room for every column; only the
+    // columns in use are written); with it live the column taps, the runs
+    // of columns (no more than one per output column) and the scratch that
+    // finds them.
+    const int32_t max_spans = sw < dw ? sw : dw;
     const size_t row_bytes = (size_t)sw * CHANNELS * sizeof(float);
     const size_t cols_bytes = (size_t)dw * sizeof(ColumnTaps);
-    unsigned char *work = (unsigned char *)std::malloc(row_bytes + cols_bytes);
+    const size_t spans_bytes = (size_t)max_spans * sizeof(ColumnSpan);
+    const size_t packed_at_bytes = (size_t)sw * sizeof(int32_t);
+    unsigned char *work =
+        (unsigned char *)std::malloc(row_bytes + cols_bytes + spans_bytes + packed_at_bytes + (size_t)sw);
     if (!work) {
         std::free(out.pixels);
         out.pixels = nullptr;
         set_err("out of memory for resize");
         return out;
     }
+    // In order of alignment: floats in groups of four, 64-bit spans, then
+    // 32-bit and byte entries.
     float *row = (float *)work;
-    ColumnTaps *cols = (ColumnTaps *)(work + row_bytes);
-    for (int32_t k = 0; k < dw; k++) {
-        TapSet taps;
-        lanczos_taps(sw, dw, k, &taps);
-        for (int t = 0; t < LANCZOS_TAPS; t++) {
-            cols[k].offset[t] = taps.index[t] * CHANNELS;
-            cols[k].weight[t] = (float)taps.weight[t];
-        }
-        cols[k].weight_sum = (float)taps.weight_sum;
-    }
+    ColumnSpan *spans = (ColumnSpan *)(work + row_bytes);
+    ColumnTaps *cols = (ColumnTaps *)(work + row_bytes + spans_bytes);
+    int32_t *packed_at = (int32_t *)(work + row_bytes + spans_bytes + cols_bytes);
+    unsigned char *used = work + row_bytes + spans_bytes + cols_bytes + packed_at_bytes;
+    int32_t span_count;
+    int64_t packed_values;
+    plan_columns(sw, dw, cols, used, packed_at, spans, &span_count, &packed_values);
     for (int32_t i = 0; i < dh; i++) {
         TapSet taps;
         lanczos_taps(sh, dh, i, &taps);
-        vertical_row(source, taps, row);
+        vertical_row(source, taps, spans, span_count, packed_values, row);
         horizontal_row(row, cols, dw, out.pixels + (int64_t)i * dw * CHANNELS);
     }
     std::free(work);
     return out;
+}
+
+Image resize_image(const Image &source, int32_t dw, int32_t dh)
+{
+    return resize_image(whole_image(source), dw, dh);
 }

@@ -22,8 +22,25 @@ struct TapSet {
 // Taps of output sample i when n source samples map onto m output samples.
 void lanczos_taps(int32_t n, int32_t m, int32_t i, TapSet *taps);
 
+// A rectangle of an image's pixels read where they lie: pixel (x, y) of the
+// region is the four bytes at pixels + y * stride + x * 4.
+struct ImageRegion {
+    const unsigned char *pixels; // the region's top-left pixel
+    int32_t width, height;
+    int64_t stride; // bytes from one row to the next
+};
+
+// The w x h region of image at (x, y), which must lie inside it.
+ImageRegion image_region(const Image &image, int32_t x, int32_t y, int32_t w, int32_t h);
+
+// The region that covers the whole of image.
+ImageRegion whole_image(const Image &image);
+
 // Resamples source (sw x sh >= 1) to dw x dh (>= 1) into a new Image: a
 // vertical pass into single-precision rows, then a horizontal pass into
 // bytes. On allocation failure: "out of memory for %dx%d resize" or "out of
 // memory for resize", and a null buffer. The source is not changed.
+Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh);
+
+// The same for a whole image.
 Image resize_image(const Image &source, int32_t dw, int32_t dh);

@@ -8,10 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crop.h"
 #include "error.h"
 #include "image_io.h"
-#include "resample.h"
 
 static const int RGBA_CHANNELS = 4;
 
@@ -212,18 +210,17 @@ CropRect map_window_to_source(int32_t w, int32_t h, int32_t aw, int32_t ah, int3
     return CropRect{x0, y0, x1 - x0, y1 - y0};
 }
 
-// The energy, the window and the region for a source and its analysis
-// image. The energy map is freed here; the analysis image stays with the
-// caller.
-static int choose_region(const Image &source, const Image &analysis, int32_t width, int32_t height,
-                         SmartChoice *choice)
+int smart_choose(const Image &source, int32_t width, int32_t height, SmartChoice *choice)
 {
+    Image analysis = make_analysis_image(source);
+    if (!analysis.pixels) return 0;
     const int32_t aw = analysis.width, ah = analysis.height;
     // The thumbnail size is used as a window size unscaled, so a reduced
     // image keeps a region about 1/s times the thumbnail.
     const int32_t cw = width < aw ? width : aw;
     const int32_t ch = height < ah ? height : ah;
     float *energy = make_energy_map(analysis);
+    std::free(analysis.pixels);
     if (!energy) return 0;
     SmartWindow best;
     const int ok = find_best_window(energy, aw, ah, cw, ch, &best);
@@ -234,37 +231,14 @@ static int choose_region(const Image &source, const Image &analysis, int32_t wid
     return 1;
 }
 
-int smart_choose(const Image &source, int32_t width, int32_t height, SmartChoice *choice)
-{
-    Image analysis = make_analysis_image(source);
-    if (!analysis.pixels) return 0;
-    const int ok = choose_region(source, analysis, width, height, choice);
-    std::free(analysis.pixels);
-    return ok;
-}
-
 int smart_thumbnail(const char *input, const char *output, int32_t width, int32_t height)
 {
     Image src;
     if (!load_image(input, &src)) return 0;
-    Image analysis = make_analysis_image(src);
-    if (!analysis.pixels) {
-        std::free(src.pixels);
-        return 0;
-    }
     SmartChoice choice;
-    if (!choose_region(src, analysis, width, height, &choice)) {
-        std::free(analysis.pixels);
+    if (!smart_choose(src, width, height, &choice)) {
         std::free(src.pixels);
         return 0;
     }
-    // The source goes right after the copy, so the region is compacted
-    // inside its buffer instead of copied into a second one; src is left
-    // empty.
-    const CropRect r = choice.region;
-    Image crop = sub_image_release(&src, r.x, r.y, r.w, r.h);
-    std::free(analysis.pixels);
-    if (!crop.pixels) return 0;
-
-    return resize_and_save(&crop, width, height, output);
+    return resize_and_save(&src, choice.region, width, height, output);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "crop.h"
 #include "resample.h"
 #include "support.h"
 
@@ -132,6 +133,42 @@ TEST(Resize, SourceIsUntouched)
     const std::vector<uint8_t> before = src.rgba;
     std::free(resize_image(as_image(src), 10, 40).pixels);
     EXPECT_EQ(src.rgba, before);
+}
+
+// A region read where it lies gives the bytes its copy gives: the rows and
+// columns around it, which differ from every pixel inside, never count.
+TEST(Resize, RegionInPlaceEqualsItsCopy)
+{
+    const struct {
+        int sw, sh, x, y, w, h, dw, dh;
+    } cases[] = {
+        {40, 30, 0, 0, 40, 30, 7, 5},         // the whole image
+        {40, 30, 5, 3, 30, 20, 64, 50},       // enlarged
+        {40, 30, 39, 29, 1, 1, 3, 2},         // one corner pixel
+        {300, 40, 13, 7, 260, 30, 9, 3},      // strong reduction: runs of columns with gaps
+        {1200, 20, 150, 2, 1040, 17, 256, 4}, // long rows: the product tables
+        {50, 900, 20, 10, 30, 880, 8, 16},    // tall and narrow
+    };
+    for (const auto &c : cases) {
+        Pixels src = make_pixels(c.sw, c.sh, [&c](int x, int y) {
+            const bool inside = x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h;
+            const int v = (x * 37 + y * 11) % 256;
+            return inside ? std::array<int, 4>{v, 255 - v, (x * y) % 256, 255} : std::array<int, 4>{255, 0, 255, 0};
+        });
+        const std::vector<uint8_t> before = src.rgba;
+        const Image whole = as_image(src);
+        Image in_place = resize_image(image_region(whole, c.x, c.y, c.w, c.h), c.dw, c.dh);
+        Image copy = sub_image(whole, c.x, c.y, c.w, c.h);
+        Image from_copy = resize_image(copy, c.dw, c.dh);
+        ASSERT_NE(in_place.pixels, nullptr);
+        ASSERT_NE(from_copy.pixels, nullptr);
+        EXPECT_EQ(from_image(in_place).rgba, from_image(from_copy).rgba)
+            << c.w << "x" << c.h << " at " << c.x << "," << c.y << " -> " << c.dw << "x" << c.dh;
+        EXPECT_EQ(src.rgba, before);
+        std::free(in_place.pixels);
+        std::free(copy.pixels);
+        std::free(from_copy.pixels);
+    }
 }
 
 } // namespace

@@ -116,6 +116,10 @@ TEST(ResizeReference, KernelsMatchPlainArithmetic)
         // six taps, five (a 3:1 reduction and the same size put every
         // centre on a sample) and a row length that is no multiple of 8.
         {700, 50, 3, 17}, {600, 90, 7, 30}, {513, 40, 513, 40}, {1031, 9, 64, 20},
+        // Strong reductions form only the columns the output reads, in runs
+        // of five (11:1) or six (10:1) columns with gaps between them,
+        // below and above the row length that takes the tables.
+        {1100, 8, 100, 3}, {1000, 12, 100, 5}, {2200, 8, 200, 3}, {2000, 30, 100, 7},
         // Enough values that a change in the order of the additions, which
         // moves a sum by one unit in the last place, reaches some byte.
         {1200, 900, 1100, 800},

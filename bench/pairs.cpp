@@ -1,0 +1,213 @@
+// Each exported operation against its bare floor, as fresh processes: the
+// operation (imgthumb_run, through the shared library) and the floor
+// (imgthumb_floor: the decoder alone reading the input, the encoder alone
+// writing the same thumbnail) run in turns, A B B A A B ..., and each pair
+// gives one ratio of CPU time (user + system, from the kernel's accounting
+// of the finished process). A fresh process pays for every page it touches
+// first, as a user's program does; a ratio of adjacent runs holds while the
+// load of a shared machine drifts. The verdict is the median ratio.
+//
+//   imgthumb_pairs [--pairs=N] [--only=TEXT] [--runner=PATH]
+//   imgthumb_pairs --prepare-only
+//
+// --runner measures another build's imgthumb_run against the same floor.
+// Exit status: the number of targets missed.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <stb/stb_image.h>
+
+#include "inputs.h"
+
+extern char **environ;
+
+namespace {
+
+const int DEFAULT_PAIRS = 15;
+const double MS_PER_SECOND = 1000.0;
+const double MS_PER_MICROSECOND = 0.001;
+const double KIB_PER_MIB = 1024.0;
+const int THUMB_SIDE = 256;
+const char *const RATIO_4X3 = "1";
+// Square and aspect do little beside decoding and encoding; the smart crop
+// also reads every source pixel once for its analysis image.
+const double CENTRE_CROP_LIMIT = 1.02;
+const double SMART_LIMIT = 1.06;
+// Peak memory: the operation's process at most this factor of the floor's,
+// whose peak is the decoded image.
+const double MEMORY_LIMIT = 1.01;
+
+struct Operation {
+    const char *label;
+    std::vector<std::string> args; // after the kind: SIZE [RATIO | HEIGHT]
+    const char *kind;
+    double limit;
+};
+
+const Operation OPERATIONS[] = {
+    {"square 256", {std::to_string(THUMB_SIDE)}, "square", CENTRE_CROP_LIMIT},
+    {"aspect 256 4:3", {std::to_string(THUMB_SIDE), RATIO_4X3}, "aspect", CENTRE_CROP_LIMIT},
+    {"smart 256x256", {std::to_string(THUMB_SIDE), std::to_string(THUMB_SIDE)}, "smart", SMART_LIMIT},
+};
+
+struct Usage {
+    double cpu_ms;
+    long peak_kib;
+};
+
+// Runs argv[0] with its stdout thrown away; false when it cannot be started
+// or does not exit with 0.
+bool run(const std::vector<std::string> &args, Usage *usage)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    const int err = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (err != 0) {
+        std::fprintf(stderr, "cannot start %s: %s\n", argv[0], std::strerror(err));
+        return false;
+    }
+    int status = 0;
+    rusage ru;
+    if (wait4(pid, &status, 0, &ru) != pid) return false;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed\n", argv[0]);
+        return false;
+    }
+    usage->cpu_ms = (double)(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * MS_PER_SECOND +
+                    (double)(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) * MS_PER_MICROSECOND;
+    usage->peak_kib = ru.ru_maxrss;
+    return true;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The thumbnail in PNG file png as the floor reads it: width, height, RGBA.
+bool write_raw(const std::string &png, const std::string &raw)
+{
+    int w = 0, h = 0, n = 0;
+    unsigned char *px = stbi_load(png.c_str(), &w, &h, &n, 4);
+    if (!px) return false;
+    const int32_t size[2] = {w, h};
+    std::ofstream f(raw, std::ios::binary);
+    f.write((const char *)size, sizeof size);
+    f.write((const char *)px, (std::streamsize)w * h * 4);
+    stbi_image_free(px);
+    return (bool)f;
+}
+
+std::string beside(const char *self, const char *name)
+{
+    const std::string s = self;
+    const size_t slash = s.rfind('/');
+    return (slash == std::string::npos ? std::string() : s.substr(0, slash + 1)) + name;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int pairs = DEFAULT_PAIRS;
+    std::string only, runner = beside(argv[0], "imgthumb_run");
+    const std::string floor = beside(argv[0], "imgthumb_floor");
+    if (argc == 2 && std::strcmp(argv[1], "--prepare-only") == 0) return floor_inputs().empty();
+    // A child's peak resident set starts from its parent's at the time it
+    // is started, so the photographs are made (when missing) in a process
+    // of their own, and this one stays small.
+    Usage prepared;
+    if (!run({argv[0], "--prepare-only"}, &prepared)) return 1;
+    for (int i = 1; i < argc; i++) {
+        if (std::strncmp(argv[i], "--pairs=", 8) == 0) pairs = std::atoi(argv[i] + 8);
+        else if (std::strncmp(argv[i], "--only=", 7) == 0) only = argv[i] + 7;
+        else if (std::strncmp(argv[i], "--runner=", 9) == 0) runner = argv[i] + 9;
+        else {
+            std::fprintf(stderr, "usage: %s [--pairs=N] [--only=TEXT] [--runner=PATH]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (pairs < 1) pairs = 1;
+    const std::string out_op = bench_out_path("pairs-op.png"), out_floor = bench_out_path("pairs-floor.png");
+    const std::string raw = bench_out_path("pairs-thumb.rgba");
+
+    std::printf("Each operation against its floor (decoder + encoder alone), %d alternating pairs of fresh\n"
+                "processes; CPU time (user + system), medians; the verdict is the median of the pair ratios.\n",
+                pairs);
+    std::printf("%-26s %-15s %9s %9s %7s %15s %8s %8s %6s  %s\n", "input", "operation", "op ms", "floor ms", "ratio",
+                "ratio range", "op MiB", "fl MiB", "limit", "verdict");
+    int missed = 0;
+    for (const BenchInput &in : floor_inputs())
+        for (const Operation &op : OPERATIONS) {
+            const std::string name = in.label + " " + op.label;
+            if (!only.empty() && name.find(only) == std::string::npos) continue;
+            std::vector<std::string> op_cmd = {runner, op.kind, in.path, out_op};
+            op_cmd.insert(op_cmd.end(), op.args.begin(), op.args.end());
+            const std::vector<std::string> floor_cmd = {floor, in.path, raw, out_floor};
+            // One run of each first: the thumbnail for the floor, and the
+            // input in the page cache.
+            Usage u_op, u_floor;
+            if (!run(op_cmd, &u_op) || !write_raw(out_op, raw) || !run(floor_cmd, &u_floor)) {
+                missed++;
+                continue;
+            }
+            if (read_file(out_op) != read_file(out_floor))
+                std::fprintf(stderr, "%s: the floor's file differs from the operation's\n", name.c_str());
+            std::vector<double> ratios, op_ms, floor_ms;
+            long op_peak = 0, floor_peak = 0;
+            bool ok = true;
+            for (int p = 0; p < pairs && ok; p++) {
+                // A B, then B A: neither always runs second.
+                ok = p % 2 == 0 ? run(op_cmd, &u_op) && run(floor_cmd, &u_floor)
+                                : run(floor_cmd, &u_floor) && run(op_cmd, &u_op);
+                ratios.push_back(u_op.cpu_ms / u_floor.cpu_ms);
+                op_ms.push_back(u_op.cpu_ms);
+                floor_ms.push_back(u_floor.cpu_ms);
+                op_peak = std::max(op_peak, u_op.peak_kib);
+                floor_peak = std::max(floor_peak, u_floor.peak_kib);
+            }
+            if (!ok) {
+                missed++;
+                continue;
+            }
+            const double ratio = median(ratios);
+            const bool met = ratio <= op.limit && (double)op_peak <= MEMORY_LIMIT * (double)floor_peak;
+            missed += !met;
+            char range[32];
+            std::snprintf(range, sizeof range, "%.3f-%.3f", *std::min_element(ratios.begin(), ratios.end()),
+                          *std::max_element(ratios.begin(), ratios.end()));
+            std::printf("%-26s %-15s %9.1f %9.1f %7.3f %15s %8.1f %8.1f %6.2f  %s\n", in.label.c_str(), op.label,
+                        median(op_ms), median(floor_ms), ratio, range, op_peak / KIB_PER_MIB,
+                        floor_peak / KIB_PER_MIB, op.limit, met ? "met" : "MISSED");
+            std::fflush(stdout);
+        }
+    std::printf("Peak memory (largest of the runs) must stay within %.0f%% of the floor's.\n",
+                (MEMORY_LIMIT - 1.0) * 100.0);
+    return missed;
+}
