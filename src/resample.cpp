@@ -124,12 +124,12 @@ static inline __m128 products_of_four(__m128i b, __m128d w)
 
 // Sixteen channel values per step, four accumulators of four lanes each.
 static int64_t vertical_blocks(const unsigned char *const *rows, const double *weight, int count, float sum,
-                               int64_t stride, float *row)
+                               int64_t values, float *row)
 {
     const __m128i zero = _mm_setzero_si128();
     const __m128 divisor = _mm_set1_ps(sum);
     int64_t q = 0;
-    for (; q + VERTICAL_BLOCK <= stride; q += VERTICAL_BLOCK) {
+    for (; q + VERTICAL_BLOCK <= values; q += VERTICAL_BLOCK) {
         __m128 acc0 = _mm_setzero_ps(), acc1 = acc0, acc2 = acc0, acc3 = acc0;
         for (int t = 0; t < count; t++) {
             const __m128i bytes = _mm_loadu_si128((const __m128i *)(rows[t] + q));
@@ -147,7 +147,7 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
     }
     // Then one pixel (four values) at a time: a short run of columns ends
     // here instead of in the scalar loop.
-    for (; q + CHANNELS <= stride; q += CHANNELS) {
+    for (; q + CHANNELS <= values; q += CHANNELS) {
         __m128 acc = _mm_setzero_ps();
         for (int t = 0; t < count; t++) {
             int32_t word;
@@ -164,7 +164,7 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
 // Products of every byte value with each tap's weight, one table per tap:
 // (float)((double)b * w) for b = 0..255, the very values the kernel forms.
 // Looking a product up costs less than converting, multiplying and
-// rounding it, once a row is long enough to pay for making the tables.
+// rounding it, once a row forms enough values to pay for making the tables.
 //
 // The tables fill six slots whose lookups are added from slot 0 upwards.
 // The accumulator's first addition, 0.0f + the first product, is made once
@@ -172,11 +172,7 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
 // five, slot 0 holds zeros and slots 1..5 the products of taps 0..4, so the
 // sums are again (0.0f + p0) + p1 + ... in that order.
 static const int BYTE_VALUES = 256;
-#ifndef TABLE_MIN_STRIDE_X
-static const int64_t TABLE_MIN_STRIDE = 2048;
-#else
-static const int64_t TABLE_MIN_STRIDE = TABLE_MIN_STRIDE_X;
-#endif
+static const int64_t TABLE_MIN_VALUES = 2048;
 
 struct ProductTables {
     float slot[LANCZOS_TAPS][BYTE_VALUES];
@@ -212,7 +208,9 @@ static void make_product_tables(const unsigned char *const *rows, const TapSet &
 }
 
 // The values [0, count) of one run, as vertical_values forms them, each
-// product looked up.
+// product looked up. Every byte is loaded on its own, straight into an
+// index: fewer instructions than taking words apart in registers. Four
+// sums at a time are divided together where SSE2 is at hand.
 static void lookup_values(const ProductTables &pt, float sum, int64_t first, int64_t count, float *row)
 {
     const float *p0 = pt.slot[0], *p1 = pt.slot[1], *p2 = pt.slot[2], *p3 = pt.slot[3], *p4 = pt.slot[4],
@@ -220,40 +218,15 @@ static void lookup_values(const ProductTables &pt, float sum, int64_t first, int
     const unsigned char *r0 = pt.row[0] + first, *r1 = pt.row[1] + first, *r2 = pt.row[2] + first,
                         *r3 = pt.row[3] + first, *r4 = pt.row[4] + first, *r5 = pt.row[5] + first;
     int64_t q = 0;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Eight bytes of each source row per load, taken apart in registers:
-    // fewer memory accesses than one load per byte. The eight sums are
-    // divided together, four at a time where SSE2 is at hand.
-    const int WORD_BYTES = 8, BYTE_BITS = 8, BYTE_MASK = 0xff;
 #if RESAMPLE_SSE2
     const __m128 divisor = _mm_set1_ps(sum);
-#endif
-    for (; q + WORD_BYTES <= count; q += WORD_BYTES) {
-        uint64_t b0, b1, b2, b3, b4, b5;
-        std::memcpy(&b0, r0 + q, WORD_BYTES);
-        std::memcpy(&b1, r1 + q, WORD_BYTES);
-        std::memcpy(&b2, r2 + q, WORD_BYTES);
-        std::memcpy(&b3, r3 + q, WORD_BYTES);
-        std::memcpy(&b4, r4 + q, WORD_BYTES);
-        std::memcpy(&b5, r5 + q, WORD_BYTES);
-        float v[WORD_BYTES];
-#pragma GCC unroll 8
-        for (int j = 0; j < WORD_BYTES; j++) {
-            v[j] = ((((p0[b0 & BYTE_MASK] + p1[b1 & BYTE_MASK]) + p2[b2 & BYTE_MASK]) + p3[b3 & BYTE_MASK]) +
-                    p4[b4 & BYTE_MASK]) + p5[b5 & BYTE_MASK];
-            b0 >>= BYTE_BITS;
-            b1 >>= BYTE_BITS;
-            b2 >>= BYTE_BITS;
-            b3 >>= BYTE_BITS;
-            b4 >>= BYTE_BITS;
-            b5 >>= BYTE_BITS;
-        }
-#if RESAMPLE_SSE2
+    for (; q + CHANNELS <= count; q += CHANNELS) {
+        float v[CHANNELS];
+#pragma GCC unroll 4
+        for (int j = 0; j < CHANNELS; j++)
+            v[j] = ((((p0[r0[q + j]] + p1[r1[q + j]]) + p2[r2[q + j]]) + p3[r3[q + j]]) + p4[r4[q + j]]) +
+                   p5[r5[q + j]];
         _mm_storeu_ps(row + q, _mm_div_ps(_mm_setr_ps(v[0], v[1], v[2], v[3]), divisor));
-        _mm_storeu_ps(row + q + 4, _mm_div_ps(_mm_setr_ps(v[4], v[5], v[6], v[7]), divisor));
-#else
-        for (int j = 0; j < WORD_BYTES; j++) row[q + j] = v[j] / sum;
-#endif
     }
 #endif
     for (; q < count; q++)
@@ -274,7 +247,7 @@ static void vertical_row(const ImageRegion &src, const TapSet &taps, const Colum
     const unsigned char *rows[LANCZOS_TAPS];
     for (int t = 0; t < LANCZOS_TAPS; t++) rows[t] = src.pixels + taps.index[t] * src.stride;
     const float sum = (float)taps.weight_sum;
-    if (packed_values >= TABLE_MIN_STRIDE) {
+    if (packed_values >= TABLE_MIN_VALUES) {
         ProductTables pt;
         make_product_tables(rows, taps, &pt);
         for (int32_t s = 0; s < span_count; s++)
