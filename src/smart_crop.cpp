@@ -11,6 +11,13 @@
 #include "error.h"
 #include "image_io.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define SMART_SSE2 1
+#else
+#define SMART_SSE2 0
+#endif
+
 static const int RGBA_CHANNELS = 4;
 
 // BT.601 luma weights, held as floats: the float constants, not the decimal
@@ -42,6 +49,50 @@ static void block_bounds(int32_t size, int32_t count, int32_t *lo, int32_t *hi)
     }
 }
 
+#if SMART_SSE2
+// Pixels per 16-byte load, and loads a 16-bit lane takes before it could
+// overflow: each lane adds one channel of two pixels per load, and
+// 2 * 128 * 255 < 65536.
+static const int PIXELS_PER_LOAD = 4;
+static const int64_t LOADS_PER_FLUSH = 128;
+#endif
+
+// Adds the channels of the pixels [p, end) into s[0..3]. Integer sums are
+// exact, so grouping the additions differently gives the same totals.
+static void add_pixels(const unsigned char *p, const unsigned char *end, uint32_t *s)
+{
+#if SMART_SSE2
+    const int64_t load_bytes = PIXELS_PER_LOAD * RGBA_CHANNELS;
+    if (end - p >= load_bytes) {
+        const __m128i zero = _mm_setzero_si128();
+        __m128i total = _mm_setzero_si128();
+        while (end - p >= load_bytes) {
+            int64_t loads = (end - p) / load_bytes;
+            if (loads > LOADS_PER_FLUSH) loads = LOADS_PER_FLUSH;
+            // Sixteen-bit lanes: channel c of the even pixels in lane c, of
+            // the odd ones in lane 4 + c.
+            __m128i acc = zero;
+            for (int64_t i = 0; i < loads; i++, p += load_bytes) {
+                const __m128i px = _mm_loadu_si128((const __m128i *)p);
+                acc = _mm_add_epi16(acc, _mm_unpacklo_epi8(px, zero));
+                acc = _mm_add_epi16(acc, _mm_unpackhi_epi8(px, zero));
+            }
+            total = _mm_add_epi32(total, _mm_unpacklo_epi16(acc, zero));
+            total = _mm_add_epi32(total, _mm_unpackhi_epi16(acc, zero));
+        }
+        uint32_t t[RGBA_CHANNELS];
+        _mm_storeu_si128((__m128i *)t, total);
+        for (int c = 0; c < RGBA_CHANNELS; c++) s[c] += t[c];
+    }
+#endif
+    for (; p < end; p += RGBA_CHANNELS) {
+        s[0] += p[0];
+        s[1] += p[1];
+        s[2] += p[2];
+        s[3] += p[3];
+    }
+}
+
 // Fills dst (aw x ah) with the rounded block means of src. The source is
 // read once, row after row, each row left to right: a row adds its pixels
 // into the per-column sums of the analysis row it belongs to.
@@ -53,31 +104,24 @@ static void reduce_blocks(const Image &src, Image *dst)
     block_bounds(src.width, aw, col_lo, col_hi);
     block_bounds(src.height, ah, row_lo, row_hi);
 
-    // A block holds at most about 205 x 308 pixels, far inside 64 bits.
-    uint64_t sums[ANALYSIS_MAX * RGBA_CHANNELS];
+    // A block holds at most about 205 x 308 pixels (sides up to 32768),
+    // so its sums stay far below 2^32.
+    uint32_t sums[ANALYSIS_MAX * RGBA_CHANNELS];
     const int64_t stride = (int64_t)src.width * RGBA_CHANNELS;
     unsigned char *out = dst->pixels;
     for (int32_t y = 0; y < ah; y++) {
         std::memset(sums, 0, sizeof sums);
         for (int32_t sy = row_lo[y]; sy < row_hi[y]; sy++) {
             const unsigned char *row = src.pixels + sy * stride;
-            for (int32_t x = 0; x < aw; x++) {
-                uint64_t *s = sums + x * RGBA_CHANNELS;
-                const unsigned char *p = row + (int64_t)col_lo[x] * RGBA_CHANNELS;
-                const unsigned char *end = row + (int64_t)col_hi[x] * RGBA_CHANNELS;
-                for (; p < end; p += RGBA_CHANNELS) {
-                    s[0] += p[0];
-                    s[1] += p[1];
-                    s[2] += p[2];
-                    s[3] += p[3];
-                }
-            }
+            for (int32_t x = 0; x < aw; x++)
+                add_pixels(row + (int64_t)col_lo[x] * RGBA_CHANNELS, row + (int64_t)col_hi[x] * RGBA_CHANNELS,
+                           sums + x * RGBA_CHANNELS);
         }
         const uint64_t rows = (uint64_t)(row_hi[y] - row_lo[y]);
         for (int32_t x = 0; x < aw; x++) {
             const uint64_t n = (uint64_t)(col_hi[x] - col_lo[x]) * rows;
             for (int c = 0; c < RGBA_CHANNELS; c++)
-                *out++ = (unsigned char)((sums[x * RGBA_CHANNELS + c] + n / 2) / n);
+                *out++ = (unsigned char)(((uint64_t)sums[x * RGBA_CHANNELS + c] + n / 2) / n);
         }
     }
 }

@@ -136,6 +136,7 @@ TEST(SmartAnalysis, EachPixelIsItsBlocksRoundedMean)
         const char *what;
         int w, h;
         std::vector<int> col_widths, row_widths;
+        bool bright = false;
     } table[] = {
         // Only column 159 (source 159-160) and row 98 (source 98-99) merge
         // two source lines; the corner averages four pixels.
@@ -144,9 +145,14 @@ TEST(SmartAnalysis, EachPixelIsItsBlocksRoundedMean)
         {"400 x 1", 400, 1, {2, 3}, {1}},
         // Uneven blocks both ways: 2496 / 160 = 15.6, 117 / 7 = 16.7.
         {"2496 x 117", 2496, 117, {15, 16, 15, 16, 16}, {16, 17, 17, 16, 17, 17, 17}},
+        // The widest blocks a side of 32768 gives (32768 / 160 = 204.8),
+        // nearly white: the largest sums any block row adds up.
+        {"32768 x 3, bright", 32768, 3, {204, 205, 205, 205, 205}, {3}, true},
     };
     for (const auto &t : table) {
         Pixels src = scrambled(t.w, t.h);
+        if (t.bright)
+            for (uint8_t &b : src.rgba) b = (uint8_t)(255 - b % 8);
         Pixels a = analysis_of(src);
         const std::vector<int> cols = edges_from_widths(t.col_widths, t.w);
         const std::vector<int> rows = edges_from_widths(t.row_widths, t.h);
