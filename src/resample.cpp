@@ -344,7 +344,14 @@ static void plan_columns(int32_t sw, int32_t dw, ColumnTaps *cols, unsigned char
     for (int32_t k = 0; k < dw; k++) {
         TapSet taps;
         lanczos_taps(sw, dw, k, &taps);
-        for (int t = 0; t < taps.count; t++) used[taps.index[t]] = 1;
+        for (int t = 0; t < LANCZOS_TAPS; t++) {
+            // An unused slot weighs +0 and may read any value that exists:
+            // the one of the first tap. Offsets hold source columns for now.
+            cols[k].offset[t] = taps.index[t < taps.count ? t : 0];
+            cols[k].weight[t] = (float)taps.weight[t];
+            used[cols[k].offset[t]] = 1;
+        }
+        cols[k].weight_sum = (float)taps.weight_sum;
     }
     int32_t packed = 0, n = 0;
     for (int32_t j = 0; j < sw; j++) {
@@ -359,18 +366,8 @@ static void plan_columns(int32_t sw, int32_t dw, ColumnTaps *cols, unsigned char
     }
     *span_count = n;
     *packed_values = (int64_t)packed * CHANNELS;
-    for (int32_t k = 0; k < dw; k++) {
-        TapSet taps;
-        lanczos_taps(sw, dw, k, &taps);
-        for (int t = 0; t < LANCZOS_TAPS; t++) {
-            // An unused slot weighs +0 and may read any value that exists:
-            // the column of the first tap.
-            const int32_t j = taps.index[t < taps.count ? t : 0];
-            cols[k].offset[t] = packed_at[j] * CHANNELS;
-            cols[k].weight[t] = (float)taps.weight[t];
-        }
-        cols[k].weight_sum = (float)taps.weight_sum;
-    }
+    for (int32_t k = 0; k < dw; k++)
+        for (int t = 0; t < LANCZOS_TAPS; t++) cols[k].offset[t] = packed_at[cols[k].offset[t]] * CHANNELS;
 }
 
 Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh)
