@@ -16,6 +16,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -154,8 +155,11 @@ int main(int argc, char **argv)
         }
     }
     if (pairs < 1) pairs = 1;
-    const std::string out_op = bench_out_path("pairs-op.png"), out_floor = bench_out_path("pairs-floor.png");
-    const std::string raw = bench_out_path("pairs-thumb.rgba");
+    // Files of this run alone, so that two runs at once never share them.
+    const std::string tag = std::to_string((long)getpid());
+    const std::string out_op = bench_out_path("pairs-op-" + tag + ".png");
+    const std::string out_floor = bench_out_path("pairs-floor-" + tag + ".png");
+    const std::string raw = bench_out_path("pairs-thumb-" + tag + ".rgba");
 
     std::printf("Each operation against its floor (decoder + encoder alone), %d alternating pairs of fresh\n"
                 "processes; CPU time (user + system), medians; the verdict is the median of the pair ratios.\n",
@@ -207,6 +211,9 @@ int main(int argc, char **argv)
                         floor_peak / KIB_PER_MIB, op.limit, met ? "met" : "MISSED");
             std::fflush(stdout);
         }
+    std::remove(out_op.c_str());
+    std::remove(out_floor.c_str());
+    std::remove(raw.c_str());
     std::printf("Peak memory (largest of the runs) must stay within %.0f%% of the floor's.\n",
                 (MEMORY_LIMIT - 1.0) * 100.0);
     return missed;
