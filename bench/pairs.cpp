@@ -55,12 +55,13 @@ struct Operation {
     std::vector<std::string> args; // after the kind: SIZE [RATIO | HEIGHT]
     const char *kind;
     double limit;
+    bool memory_target; // the peak memory is checked too
 };
 
 const Operation OPERATIONS[] = {
-    {"square 256", {std::to_string(THUMB_SIDE)}, "square", CENTRE_CROP_LIMIT},
-    {"aspect 256 4:3", {std::to_string(THUMB_SIDE), RATIO_4X3}, "aspect", CENTRE_CROP_LIMIT},
-    {"smart 256x256", {std::to_string(THUMB_SIDE), std::to_string(THUMB_SIDE)}, "smart", SMART_LIMIT},
+    {"square 256", {std::to_string(THUMB_SIDE)}, "square", CENTRE_CROP_LIMIT, true},
+    {"aspect 256 4:3", {std::to_string(THUMB_SIDE), RATIO_4X3}, "aspect", CENTRE_CROP_LIMIT, false},
+    {"smart 256x256", {std::to_string(THUMB_SIDE), std::to_string(THUMB_SIDE)}, "smart", SMART_LIMIT, true},
 };
 
 struct Usage {
@@ -201,7 +202,8 @@ int main(int argc, char **argv)
                 continue;
             }
             const double ratio = median(ratios);
-            const bool met = ratio <= op.limit && (double)op_peak <= MEMORY_LIMIT * (double)floor_peak;
+            const bool met =
+                ratio <= op.limit && (!op.memory_target || (double)op_peak <= MEMORY_LIMIT * (double)floor_peak);
             missed += !met;
             char range[32];
             std::snprintf(range, sizeof range, "%.3f-%.3f", *std::min_element(ratios.begin(), ratios.end()),
@@ -214,7 +216,7 @@ int main(int argc, char **argv)
     std::remove(out_op.c_str());
     std::remove(out_floor.c_str());
     std::remove(raw.c_str());
-    std::printf("Peak memory (largest of the runs) must stay within %.0f%% of the floor's.\n",
+    std::printf("Peak memory of square and smart (largest of the runs) must stay within %.0f%% of the floor's.\n",
                 (MEMORY_LIMIT - 1.0) * 100.0);
     return missed;
 }
