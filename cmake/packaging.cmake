@@ -63,7 +63,7 @@ set(IMGTHUMB_PC_CFLAGS "")
 set(IMGTHUMB_PC_LIBS_PRIVATE "")
 if(NOT IMGTHUMB_SHARED)
   set(IMGTHUMB_PC_CFLAGS " -DIMGTHUMBNAIL_STATIC")
-  set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lstdc++ -lm")
+  set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lm")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail.pc.in
   ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail.pc @ONLY)
