@@ -139,7 +139,11 @@ def test_threads_take_turns_and_each_reads_its_own_message(tmp_path):
 
 
 def test_version_matches_the_header():
-    header = pathlib.Path(__file__).resolve().parents[3] / "src" / "imgthumbnail.h"
+    root = pathlib.Path(__file__).resolve().parents[3]
+    header = root / "src" / "imgthumbnail.h"
     if not header.exists():
         pytest.skip("not in a source tree")
-    assert '#define IMGTHUMBNAIL_VERSION_STRING "%s"' % qit.__version__ in header.read_text()
+    expected = '#define IMGTHUMBNAIL_VERSION_STRING "%s"' % qit.__version__
+    assert expected in header.read_text()
+    pyproject = (root / "bindings" / "python" / "pyproject.toml").read_text()
+    assert 'version = "%s"' % qit.__version__ in pyproject
