@@ -22,7 +22,7 @@ static const int SIZE_MAX_PX = 4096;
 // lower the x87 precision or change the rounding, and mingw's sin works in
 // x87 long double. Each operation therefore runs in the default state and
 // gives the host's back, exception flags included, before it returns.
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE__))
 #include <xmmintrin.h>
 
 // SSE: all exceptions masked, round to nearest, no flush-to-zero, no
