@@ -39,5 +39,9 @@ static const KernelSineCase KERNEL_SINE_HARD_CASES[] = {
     // Known hard cases for the sine of small arguments: one within 2^-60
     // units in the last place of a midpoint, one right next to a double.
     {0x1.598bae9e632f6p-7, 0x1.598a0aea48996p-7}, // 8.34e-19 ulp from a midpoint
+    // Built from sin x = x - x^3/6 + ... at the foot of the domain: x^3/6
+    // is half a unit in the last place plus about 2^-53 of one.
+    {0x1.7137449123ef6p-26, 0x1.7137449123ef6p-26}, // 9.53e-17 ulp from a midpoint
+    {0x1.8db9cb7511e9ep-25, 0x1.8db9cb7511e9bp-25}, // 1.14e-16 ulp from a midpoint
     {0x1.e0000000001c2p-20, 0x1.dfffffffff02ep-20}, // 0.5 ulp from a midpoint
 };

@@ -85,7 +85,7 @@ const int32_t SUITE_MAX_THUMB = 200;
 const int32_t SUITE_EXTRA_THUMBS[] = {1000, 3903};
 const int32_t FULL_THUMB_SIZES[] = {1,  2,  3,  4,  5,  6,   7,   8,   10,  12,  16,  20,  24,  32,  37, 40,
                                     48, 50, 64, 75, 80, 96, 100, 120, 128, 150, 160, 200, 256, 300, 400, 512};
-const int32_t FULL_SOURCE_SIZES[] = {1, 2, 3, 5, 7, 12, 13, 17, 40, 333, 1000};
+const int32_t FULL_SOURCE_SIZES[] = {1, 2, 3, 5, 7, 12, 13, 40, 333};
 
 // The arguments next to the multiples of pi/2 and pi/4 the domain holds (the
 // deepest cancellations and the quadrant changes), the ends of the domain,
@@ -147,6 +147,8 @@ void keep_if_close(Tally *t, double x, double y)
 {
     const double d = midpoint_distance(x, y);
     if (t->closest_count == CLOSEST_KEPT && d >= t->closest_distance[CLOSEST_KEPT - 1]) return;
+    for (int j = 0; j < t->closest_count; j++)
+        if (t->closest_x[j] == x) return; // met again in another size pair
     int i = t->closest_count < CLOSEST_KEPT ? t->closest_count++ : CLOSEST_KEPT - 1;
     for (; i > 0 && t->closest_distance[i - 1] > d; i--) {
         t->closest_distance[i] = t->closest_distance[i - 1];
