@@ -11,13 +11,15 @@
 // How: Ziv's strategy in two steps.
 //  1. Fast path. Reduce x by the nearest multiple k of pi/2 (Cody-Waite, pi/2
 //     in four parts), evaluate sin or cos of the reduced r by Taylor series in
-//     double-double, and round. The approximation y = hi + lo has a proven
-//     relative error below 2^-82 (derivation at kernel_sin_approx); the test
-//     accepts the rounding only when every real number within
-//     KERNEL_SINE_FAST_ERROR = 2^-72 of y rounds to the same double. The
-//     2^10 margin covers any slip in the derivation.
-//  2. Exact path, when the test fails (sin x within about 2^-19 units in the
-//     last place of a midpoint between two doubles: about one call in 2^18).
+//     double-double (the first three terms; the small rest in double), and
+//     round. The approximation y = hi + lo has a proven relative error below
+//     2^-68 (derivation at kernel_sin_approx); the test accepts the rounding
+//     only when every real number within KERNEL_SINE_FAST_ERROR = 2^-64 of y
+//     rounds to the same double. The factor 16 covers any slip in the
+//     derivation.
+//  2. Exact path, when the test fails (sin x within about 2^-11 units in the
+//     last place of a midpoint between two doubles: measured, one call in
+//     1,270 of the kernel's arguments; it costs about 15 fast calls).
 //     The same reduction and series in fixed point on 32-bit limbs, with an
 //     interval [S - E, S + E] that provably holds sin x; when both ends round
 //     to the same double, so does sin x. Otherwise the precision doubles,
@@ -402,15 +404,16 @@ void kernel_sin_approx(double x, double *hi, double *lo)
     // |r| >= 2^-53.86 and the relative error is below 2^-96. (k = 0: r = x.)
     //
     // Series (|r| <= 0.8, z <= 0.64). z = r^2 within 2^-101. Every
-    // double-double step c + z * acc adds at most 10u^2 and loses no digits
-    // (|z * acc| < |c| / 20); the first DD_TERMS steps together stay below
-    // 2^-99. The double tail starts at the term of order 2 * DD_TERMS + 2,
-    // at most 2^-32.2 of the result (cos at r = 0.8), and is computed within
-    // 4u, so it adds at most 2^-83. Truncation after 13 terms: below 2^-106.
-    // The final 1 + z * acc (at least cos 0.8 = 0.69) and r * poly add
-    // 2^-101 each.
+    // double-double step c + z * acc adds at most 13u^2 and loses no digits
+    // (|z * acc| < |c| / 18); the DD_TERMS steps together stay below 2^-99.
+    // The double tail starts at the term of order 2 * DD_TERMS + 2, at most
+    // 2^-17.35 of the result (cos r at r = 0.8: 0.8^8 / 8! / cos 0.8; for
+    // sin, 2^-21), and is computed within 4u (its Horner steps lose no
+    // digits either, z rounded to double adds u), so it adds at most
+    // 2^-68.35. Truncation after 13 terms: below 2^-106. The final
+    // 1 + z * acc (at least cos 0.8 = 0.69) and r * poly add 2^-101 each.
     //
-    // Total below 2^-82; KERNEL_SINE_FAST_ERROR allows 2^-72.
+    // Total below 2^-68; KERNEL_SINE_FAST_ERROR allows 2^-64.
     const double ax = magnitude(x);
     const int k = quadrant(ax);
     Dd r;
@@ -444,9 +447,9 @@ int kernel_sin_fast(double x, double *result)
     }
     double hi, lo;
     kernel_sin_approx(x, &hi, &lo);
-    // sin x lies within err_true < 2^-82 |hi| of hi + lo. With err = 2^-72
+    // sin x lies within err_true < 2^-68 |hi| of hi + lo. With err = 2^-64
     // |hi| (exact: a power of two times hi), lo - err and lo + err round by
-    // less than 2^-105 |hi|, so the two sums below bracket sin x; as rounding
+    // less than 2^-104 |hi|, so the two sums below bracket sin x; as rounding
     // to nearest is monotone, when they round alike sin x rounds the same.
     const double err = KERNEL_SINE_FAST_ERROR * magnitude(hi);
     const double below = hi + (lo - err), above = hi + (lo + err);
