@@ -27,7 +27,12 @@ static const KernelSineCase KERNEL_SINE_HARD_CASES[] = {
     {0x1.f053e434ec6d9p+1, -0x1.57b53b8cf7b5fp-1}, // 1.57e-05 ulp from a midpoint
     {0x1.a5e424a62da76p+2, 0x1.3745c0188fd60p-2}, // 1.73e-05 ulp from a midpoint
     {0x1.228d4abde64a6p+0, 0x1.d023805386f5cp-1}, // 1.74e-05 ulp from a midpoint
-    // Further arguments of that sweep that need the exact path.
+    // The closest found in the large sweep (kernel_sine_host OUTPUT_DIR full).
+    {0x1.b78e552a94a17p+1, -0x1.2734fb3f46b55p-2}, // 2.49e-08 ulp from a midpoint
+    {0x1.97d4b3168eaa3p-1, 0x1.6e0d32b657892p-1}, // 4.02e-08 ulp from a midpoint
+    {0x1.9e5d1e95134bap+2, 0x1.854b0ad11f1acp-3}, // 4.57e-08 ulp from a midpoint
+    {0x1.788e4d3578754p+1, 0x1.965f75ac40eb4p-3}, // 7.77e-08 ulp from a midpoint
+    // Further arguments of the suite's sweep that need the exact path.
     {0x1.68c8b5c59e0d9p-5, 0x1.68aadb0a8267cp-5}, // 6.29e-05 ulp from a midpoint
     {0x1.1dbd9ef3b2cd2p-1, 0x1.0f231aa11ba11p-1}, // 7.66e-05 ulp from a midpoint
     {0x1.9409ea8c8286fp+0, 0x1.fffc55511b28dp-1}, // 0.000117 ulp from a midpoint
