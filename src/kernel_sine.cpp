@@ -121,19 +121,20 @@ inline Dd dd_add(Dd a, Dd b)
 
 // ---- Taylor coefficients -------------------------------------------------------
 // sin r = r * (1 + z * (S1 + z * (S2 + ...))), cos r = 1 + z * (C1 + z * (C2 + ...)),
-// z = r^2, Sj = (-1)^j / (2j+1)!, Cj = (-1)^j / (2j)!. The first DD_TERMS
+// z = r^2, Sj = (-1)^j / (2j+1)!, Cj = (-1)^j / (2j)!, up to j = 11 (the
+// rest is below 2^-86 of the result for |r| <= 0.8). The first DD_TERMS
 // coefficients are double-doubles (hi, lo rounded to nearest from 400-bit
 // values), the others doubles. |r| <= 0.8, so z <= 0.64.
 const int DD_TERMS = 3;
-const int SERIES_TERMS = 13;
+const int SERIES_TERMS = 11;
 const Dd SIN_DD[DD_TERMS] = {
     {-0x1.5555555555555p-3, -0x1.5555555555555p-57},
     {0x1.1111111111111p-7, 0x1.1111111111111p-63},
     {-0x1.a01a01a01a01ap-13, -0x1.a01a01a01a01ap-73},
 };
 const double SIN_D[SERIES_TERMS - DD_TERMS] = {
-    0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33, -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57,
-    0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75, 0x1.3f3ccdd165fa9p-84, -0x1.d1ab1c2dccea3p-94,
+    0x1.71de3a556c734p-19, -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33, -0x1.ae7f3e733b81fp-41,
+    0x1.952c77030ad4ap-49, -0x1.2f49b46814157p-57, 0x1.71b8ef6dcf572p-66, -0x1.761b41316381ap-75,
 };
 const Dd COS_DD[DD_TERMS] = {
     {-0x1p-1, 0.0},
@@ -141,8 +142,8 @@ const Dd COS_DD[DD_TERMS] = {
     {-0x1.6c16c16c16c17p-10, 0x1.f49f49f49f49fp-65},
 };
 const double COS_D[SERIES_TERMS - DD_TERMS] = {
-    0x1.a01a01a01a01ap-16, -0x1.27e4fb7789f5cp-22, 0x1.1eed8eff8d898p-29, -0x1.93974a8c07c9dp-37, 0x1.ae7f3e733b81fp-45, -0x1.6827863b97d97p-53,
-    0x1.e542ba4020225p-62, -0x1.0ce396db7f853p-70, 0x1.f2cf01972f578p-80, -0x1.88e85fc6a4e5ap-89,
+    0x1.a01a01a01a01ap-16, -0x1.27e4fb7789f5cp-22, 0x1.1eed8eff8d898p-29, -0x1.93974a8c07c9dp-37,
+    0x1.ae7f3e733b81fp-45, -0x1.6827863b97d97p-53, 0x1.e542ba4020225p-62, -0x1.0ce396db7f853p-70,
 };
 
 // 1 + z * (c[0] + z * (c[1] + ...)): the tail in double, the head in
@@ -410,7 +411,9 @@ void kernel_sin_approx(double x, double *hi, double *lo)
     // 2^-17.35 of the result (cos r at r = 0.8: 0.8^8 / 8! / cos 0.8; for
     // sin, 2^-21), and is computed within 4u (its Horner steps lose no
     // digits either, z rounded to double adds u), so it adds at most
-    // 2^-68.35. Truncation after 13 terms: below 2^-106. The final
+    // 2^-68.35. Truncation after 11 terms: below 2^-86 (the first term
+    // left out: 0.8^24 / 24! / cos 0.8 for cos, less for sin; the terms
+    // alternate and decrease). The final
     // 1 + z * acc (at least cos 0.8 = 0.69) and r * poly add 2^-101 each.
     //
     // Total below 2^-68; KERNEL_SINE_FAST_ERROR allows 2^-64.
