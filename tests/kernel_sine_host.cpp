@@ -11,7 +11,7 @@
 // itself; kernel_sin must return exactly that.
 //
 // usage: kernel_sine_host OUTPUT_DIR          the suite's sweep (seconds)
-//        kernel_sine_host OUTPUT_DIR full     the large sweep, no file (an hour)
+//        kernel_sine_host OUTPUT_DIR full     the large sweep, no file (hours)
 #include <algorithm>
 #include <cmath>
 #include <cinttypes>
