@@ -7,31 +7,44 @@ include(CMakePackageConfigHelpers)
 
 set(IMGTHUMB_DESCRIPTION "Image thumbnails: square, aspect ratio, smart crop and batch, through a plain C interface")
 
-# The same name inside this build tree, for projects that add it as a subdirectory.
-add_library(quintaro::imgthumbnail ALIAS quintaro-imgthumbnail)
 set_target_properties(quintaro-imgthumbnail PROPERTIES EXPORT_NAME imgthumbnail)
 target_include_directories(quintaro-imgthumbnail INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-if(WIN32)
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-version.rc @ONLY)
-  target_sources(quintaro-imgthumbnail PRIVATE ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-version.rc)
+if(WIN32 AND IMGTHUMB_SHARED)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-version.rc @ONLY)
+  target_sources(quintaro-imgthumbnail PRIVATE ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-version.rc)
 endif()
 
 install(TARGETS quintaro-imgthumbnail EXPORT quintaro-imgthumbnail-targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+if(WIN32 AND IMGTHUMB_SHARED AND CMAKE_STRIP)
+  # The DLL users ship carries no debug sections (nor those of the bundled
+  # mingw runtime); only a Debug build installs it as built.
+  install(CODE "
+    if(NOT \"$<CONFIG>\" STREQUAL \"Debug\")
+      set(dll \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:quintaro-imgthumbnail>\")
+      if(DEFINED ENV{DESTDIR})
+        set(dll \"\$ENV{DESTDIR}\${dll}\")
+      endif()
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\${dll}\" RESULT_VARIABLE rc)
+      if(rc)
+        message(FATAL_ERROR \"could not strip \${dll}\")
+      endif()
+    endif()")
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/src/imgthumbnail.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(IMGTHUMB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quintaro-imgthumbnail)
 install(EXPORT quintaro-imgthumbnail-targets NAMESPACE quintaro:: DESTINATION ${IMGTHUMB_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail-config.cmake.in
-  ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
+  ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
   INSTALL_DESTINATION ${IMGTHUMB_CMAKE_DIR})
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-config-version.cmake
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config-version.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
-              ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail-config-version.cmake
+install(FILES ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
+              ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config-version.cmake
         DESTINATION ${IMGTHUMB_CMAKE_DIR})
 
 # The pkg-config file finds its prefix from its own place, so the installed
@@ -45,6 +58,13 @@ foreach(kind IN ITEMS LIBDIR INCLUDEDIR)
     set(IMGTHUMB_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
   endif()
 endforeach()
+# A static library brings its defines and the runtime libraries it needs.
+set(IMGTHUMB_PC_CFLAGS "")
+set(IMGTHUMB_PC_LIBS_PRIVATE "")
+if(NOT IMGTHUMB_SHARED)
+  set(IMGTHUMB_PC_CFLAGS " -DIMGTHUMBNAIL_STATIC")
+  set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lm")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail.pc.in
-  ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/quintaro-imgthumbnail.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,14 +1,32 @@
 /* quintaro-imgthumbnail: turn an image file into a thumbnail.
  *
  * Every operation returns 1 on success and 0 on failure; after a 0 the
- * reason is in imgthumbnail_last_error(). Sizes are in pixels, 1..4096.
- * Inputs may be PNG, JPEG, BMP, TGA, GIF, PSD, HDR, PIC or PNM (recognised
- * by content). The output format follows the output path's extension:
- * .jpg/.jpeg -> JPEG, .bmp -> BMP, .tga -> TGA, anything else -> PNG.
- * JPEG and BMP have no alpha: pixels are composited over white.
+ * reason is in imgthumbnail_last_error(). Inputs may be PNG, JPEG, BMP, TGA,
+ * GIF, PSD, HDR, PIC or PNM (recognised by content). The output format
+ * follows the output path's extension: .jpg/.jpeg -> JPEG, .bmp -> BMP,
+ * .tga -> TGA, anything else -> PNG. JPEG and BMP have no alpha: pixels are
+ * composited over white.
  *
- * The library keeps one process-wide last-error message, so call it from
- * one thread at a time and read the message before the next call.
+ * Limits: thumbnails are 1..4096 pixels a side; an input may be up to 32768
+ * pixels a side (a larger one fails with "image too large: WxH").
+ *
+ * Paths are NUL-terminated narrow strings, handed to the system unchanged:
+ * on Windows they are read in the ANSI code page (the "A" file functions),
+ * so a name that code page cannot spell cannot be reached; elsewhere they
+ * are bytes (UTF-8, as a rule).
+ *
+ * One caller at a time: the library keeps one last-error message for the
+ * whole process and takes no lock, so call it from one thread at a time and
+ * read the message before the next call. For parallel work use processes.
+ *
+ * The message: imgthumbnail_last_error() always returns the same pointer,
+ * never NULL, to text owned by the library; it stays valid while the
+ * library is loaded and changes with the next call. Copy it; never free it
+ * or write to it.
+ *
+ * The functions use the platform's standard C calling convention (on 64-bit
+ * Windows its one convention) and leave the caller's floating-point state
+ * (rounding, flush-to-zero, x87 precision) as they found it.
  */
 #ifndef QUINTARO_IMGTHUMBNAIL_H
 #define QUINTARO_IMGTHUMBNAIL_H

@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "error.h"
+#include "kernel_sine.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -46,7 +47,9 @@ double lanczos3(double x)
     if (a < KERNEL_CENTRE_EPS) return 1.0;
     const double p = a * PI_D;
     const double q = p / 3.0;
-    return (std::sin(p) / p) * (std::sin(q) / q);
+    // The correctly rounded sine, not the platform's: the weights are then
+    // the same bits on every platform (see kernel_sine.cpp).
+    return (kernel_sin(p) / p) * (kernel_sin(q) / q);
 }
 
 void lanczos_taps(int32_t n, int32_t m, int32_t i, TapSet *taps)

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Runs the thumbnail host of the Linux build and of the Windows build (under
-# wine) and fails unless both wrote the same files, byte for byte.
+# Runs a host program of the Linux build and of the Windows build (under
+# wine), each writing into an empty folder given as its one argument, and
+# fails unless both succeed and write the same files, byte for byte. Used
+# for the thumbnail host and for the kernel's sine.
 # usage: crosscheck.sh LINUX_HOST WINDOWS_HOST_EXE WORK_DIR
 set -eu
 linux_host=$1 windows_host=$2 work=$3

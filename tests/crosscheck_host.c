@@ -101,6 +101,69 @@ static int write_text_file(const char *path, const char *text)
     return fclose(f) == 0;
 }
 
+/* A line of grey pixels (alpha 255) as a 32-bit TGA: a 1 x n column when
+ * vertical, else an n x 1 row. */
+static int write_grey_line(const char *path, const unsigned char *grey, int n, int vertical)
+{
+    FILE *f = fopen(path, "wb");
+    unsigned char hdr[18] = {0, 0, 2};
+    int w = vertical ? 1 : n, h = vertical ? n : 1, i;
+    if (!f) return 0;
+    hdr[12] = (unsigned char)(w & 255); hdr[13] = (unsigned char)(w >> 8);
+    hdr[14] = (unsigned char)(h & 255); hdr[15] = (unsigned char)(h >> 8);
+    hdr[16] = 32; hdr[17] = 8 | 0x20;
+    fwrite(hdr, 1, 18, f);
+    for (i = 0; i < n; i++) {
+        unsigned char p[4];
+        p[0] = p[1] = p[2] = grey[i];
+        p[3] = 255;
+        fwrite(p, 1, 4, f);
+    }
+    return fclose(f) == 0;
+}
+
+/* The same pseudo-random numbers on every platform (rand() differs). */
+static unsigned long s_lcg = 20261210UL;
+static unsigned long next_random(void)
+{
+    s_lcg = (s_lcg * 1103515245UL + 12345UL) & 0x7fffffffUL;
+    return s_lcg >> 8;
+}
+
+enum { THIN_MAX_SOURCE = 40, THIN_MAX_TARGET = 4096 };
+
+/* Thin images stretched and shrunk along their length, where one kernel
+ * weight decides a whole output pixel. The first is the case where the
+ * platform's sine once made the two builds differ (row 1217: 213 and 214). */
+static void thin_images(const char *dir)
+{
+    static const unsigned char column12[12] = {0, 0, 0, 185, 209, 114, 0, 0, 0, 0, 0, 0};
+    unsigned char grey[THIN_MAX_SOURCE];
+    int n, vertical, i;
+    if (!write_grey_line(path_in(dir, "column12.tga"), column12, 12, 1)) {
+        fprintf(stderr, "cannot write column12.tga into %s\n", dir);
+        s_failures++;
+        return;
+    }
+    check(imgthumbnail_smart(path_in(dir, "column12.tga"), path_in(dir, "column12.smart1x3903.png"), 1, 3903),
+          "thin");
+    /* 1 x n -> 1 x m and n x 1 -> m x 1, n = 1 ... 40, m random in 1 ... 4096. */
+    for (n = 1; n <= THIN_MAX_SOURCE; n++)
+        for (vertical = 0; vertical < 2; vertical++) {
+            const int m = 1 + (int)(next_random() % THIN_MAX_TARGET);
+            for (i = 0; i < n; i++) grey[i] = (unsigned char)(next_random() % 256);
+            if (!write_grey_line(path_in(dir, "thin%d_%d.tga", vertical, n), grey, n, vertical)) {
+                fprintf(stderr, "cannot write a thin source into %s\n", dir);
+                s_failures++;
+                return;
+            }
+            check(imgthumbnail_smart(path_in(dir, "thin%d_%d.tga", vertical, n),
+                                     path_in(dir, "thin%d_%d.to%d.png", vertical, n, m), vertical ? 1 : m,
+                                     vertical ? m : 1),
+                  "thin");
+        }
+}
+
 /* A batch run over a folder holding a source of every accepted kind, in
  * odd letter cases, and entries it must pass over or fail on, into a folder
  * two levels down that the run creates. The sources come first from dir. */
@@ -192,6 +255,7 @@ int main(int argc, char **argv)
             check(imgthumbnail_smart(in, path_in(dir, "%s.smart.jpg", smart_inputs[i]), 120, 90), "smart jpg");
         }
     }
+    thin_images(dir);
     batch_run(dir);
     return s_failures ? 1 : 0;
 }

@@ -2,7 +2,9 @@
 # Installs a Linux build into a scratch prefix, checks that exactly the
 # public pieces landed, and builds a small program against that copy twice:
 # through the CMake package and through pkg-config. Each must run and link
-# the installed library, not the build tree's.
+# the installed library, not the build tree's, with no LD_LIBRARY_PATH: the
+# CMake program once installed (its RPATH from the link path), the other
+# linked with the RPATH the README gives.
 # usage: check_install.sh BUILD_DIR WORK_DIR IMAGE LIBDIR VERSION C_COMPILER
 set -eu
 build=$1 work=$2 image=$3 libdir=$4 version=$5 cc=$6
@@ -36,16 +38,21 @@ soname=$(objdump -p "$prefix/$libdir/libquintaro-imgthumbnail.so.$version" | sed
 [ "$soname" = "libquintaro-imgthumbnail.so.$major" ] || { echo "SONAME is '$soname'"; exit 1; }
 
 uses_installed_copy() { # program
-  ldd "$1" | grep -q "$prefix/$libdir/libquintaro-imgthumbnail.so.$major" ||
+  loaded=$(ldd "$1" | sed -n "s/^.*libquintaro-imgthumbnail.so.$major => \(.*\) (0x.*$/\1/p")
+  [ -n "$loaded" ] && [ "$(realpath "$loaded")" = "$(realpath "$prefix/$libdir/libquintaro-imgthumbnail.so.$major")" ] ||
     { echo "$1 does not load the installed library:"; ldd "$1"; exit 1; }
 }
 
 echo "== CMake package"
+unset LD_LIBRARY_PATH
 cmake -S "$here/consumer" -B "$work/cmake-consumer" -G Ninja -DCMAKE_C_COMPILER="$cc" \
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/cmake-consumer.log" 2>&1 || { cat "$work/cmake-consumer.log"; exit 1; }
 cmake --build "$work/cmake-consumer"
 uses_installed_copy "$work/cmake-consumer/consumer"
 "$work/cmake-consumer/consumer" "$image" "$work/cmake-thumb.png"
+cmake --install "$work/cmake-consumer" --prefix "$work/app" >/dev/null
+uses_installed_copy "$work/app/bin/consumer"
+"$work/app/bin/consumer" "$image" "$work/cmake-installed-thumb.png"
 
 echo "== pkg-config"
 # Only the installed copy's .pc file is in view.
@@ -55,7 +62,8 @@ export PKG_CONFIG_LIBDIR PKG_CONFIG_PATH
 [ "$(pkg-config --modversion quintaro-imgthumbnail)" = "$version" ] ||
   { echo "pkg-config reports version $(pkg-config --modversion quintaro-imgthumbnail)"; exit 1; }
 # shellcheck disable=SC2046
-"$cc" -o "$work/pc-consumer" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail)
-LD_LIBRARY_PATH="$prefix/$libdir" uses_installed_copy "$work/pc-consumer"
-LD_LIBRARY_PATH="$prefix/$libdir" "$work/pc-consumer" "$image" "$work/pc-thumb.png"
+"$cc" -o "$work/pc-consumer" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail) \
+  -Wl,-rpath,"$(pkg-config --variable=libdir quintaro-imgthumbnail)"
+uses_installed_copy "$work/pc-consumer"
+"$work/pc-consumer" "$image" "$work/pc-thumb.png"
 echo "installed copy works through both"

@@ -1,12 +1,14 @@
 #!/bin/sh
-# Installs a Windows build into a scratch prefix, checks that the DLL, its
-# import library, the header and the package files landed (and nothing
-# internal), then compiles a small program against that copy with the flags
-# its pkg-config file gives and runs it under wine.
+# Installs a Windows build into a scratch prefix, checks that the DLL (with
+# no debug sections), its import libraries for mingw and Visual Studio, the
+# header and the package files landed (and nothing internal), then builds a
+# small program against that copy twice, with the flags its pkg-config file
+# gives and through the CMake package found by CMAKE_PREFIX_PATH, and runs
+# each under wine.
 # Paths are relative to the working directory: wine maps that, not Unix paths.
-# usage: check_install_windows.sh BUILD_DIR WORK_DIR IMAGE C_COMPILER WINE_RUN
+# usage: check_install_windows.sh BUILD_DIR WORK_DIR IMAGE C_COMPILER WINE_RUN TOOLCHAIN_FILE OBJDUMP
 set -eu
-build=$1 work=$2 image=$3 cc=$4 wine_run=$5
+build=$1 work=$2 image=$3 cc=$4 wine_run=$5 toolchain=$6 objdump=$7
 rm -rf "$work"
 mkdir -p "$work"
 prefix=$work/prefix
@@ -21,13 +23,18 @@ sort >"$work/expected.txt" <<LIST
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-targets-CONFIG.cmake
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-targets.cmake
 ./lib/pkgconfig/quintaro-imgthumbnail.pc
+./lib/quintaro-imgthumbnail.def
 ./lib/quintaro-imgthumbnail.dll.a
+./lib/quintaro-imgthumbnail.lib
 LIST
 if ! cmp -s "$work/expected.txt" "$work/installed.txt"; then
   echo "installed files differ from the expected ones (< expected, > installed):"
   diff "$work/expected.txt" "$work/installed.txt" || true
   exit 1
 fi
+
+debug=$("$objdump" -h "$prefix/bin/quintaro-imgthumbnail.dll" | awk '$2 ~ /^\.debug/ { print $2 }' | tr '\n' ' ')
+[ -z "$debug" ] || { echo "the installed DLL carries debug sections: $debug"; exit 1; }
 
 PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 PKG_CONFIG_PATH=
@@ -38,4 +45,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$cc" -o "$prefix/bin/consumer.exe" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail)
 "$wine_run" "$prefix/bin/consumer.exe" "$image" "$work/thumb.png"
 [ -s "$work/thumb.png" ] || { echo "no thumbnail written"; exit 1; }
+
+echo "== CMake package through CMAKE_PREFIX_PATH"
+abs_prefix=$(cd "$prefix" && pwd)
+cmake -S "$here/consumer" -B "$work/cmake-consumer" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_PREFIX_PATH="$abs_prefix" >"$work/cmake-consumer.log" 2>&1 || { cat "$work/cmake-consumer.log"; exit 1; }
+cmake --build "$work/cmake-consumer" >/dev/null
+cp "$work/cmake-consumer/consumer.exe" "$prefix/bin/cmake-consumer.exe"
+"$wine_run" "$prefix/bin/cmake-consumer.exe" "$image" "$work/cmake-thumb.png"
+cmp "$work/thumb.png" "$work/cmake-thumb.png" || { echo "the two programs wrote different thumbnails"; exit 1; }
 echo "installed DLL works"
