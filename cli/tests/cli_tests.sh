@@ -185,6 +185,22 @@ batch              0 'batch 24 mix bout'        'errlines=0' 'file=bout/balloon.
 batch_fails        1 'batch 24 nothere bout2'   "err=nothere: batch: cannot open directory 'nothere'"
 ROWS
 
+# Letter case: Windows file names ignore it, so there A.jpg and a.png give
+# one thumbnail name and SAME\a.png is same/a.png; POSIX names do not.
+mkdir -p case
+cp mix/grey.jpg case/A.jpg
+cp mix/balloon.png case/a.png
+if [ "$sep" = "\\" ]; then
+  table <<'ROWS'
+case_collision     1 'square 24 -o cout case'   "err=case\\a.png: output 'cout\\a.png' is already the output of 'case\\A.jpg'" 'err~1 written, 1 failed'
+case_same_file     1 'square 32 -o SAME same/a.png' "err~is the same file as the input 'same/a.png'; not written" 'same=same/a.png,mix/balloon.png'
+ROWS
+else
+  table <<'ROWS'
+case_distinct      0 'square 24 -o cout case'   'err~2 written, 0 failed' 'file=cout/A.png' 'file=cout/a.png'
+ROWS
+fi
+
 # The version names the program and the library.
 table <<ROWS
 version            0 '--version'                'out=imgthumb $version' 'out=quintaro-imgthumbnail $version'
