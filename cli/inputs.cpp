@@ -171,11 +171,21 @@ static bool is_ancestor(const Ancestor *a, const FileId *id)
     return false;
 }
 
+// What a walk needs besides the folder at hand.
+struct Walk {
+    ItemList *list;
+    const Options *o;
+    FileId out_id;  // the output folder: never walked into, so that a
+    bool has_out;   // second run does not take the first one's thumbnails
+    int taken;      // items added
+};
+
 // Adds the files of dir (whose thumbnails go to rel_dir inside the output
-// folder) and, with -r, of its subfolders. *taken counts the items added.
-static int walk_folder(ItemList *list, const Options *o, const char *dir, const char *rel_dir,
-                       const Ancestor *outer, int *taken)
+// folder) and, with -r, of its subfolders.
+static int walk_folder(Walk *walk, const char *dir, const char *rel_dir, const Ancestor *outer)
 {
+    ItemList *list = walk->list;
+    const Options *o = walk->o;
     EntryList entries = {nullptr, 0, 0, false};
     if (!list_folder(dir, keep_entry, &entries)) return add_failed(list, o, dir, "cannot list this folder");
     int ok = !entries.out_of_memory;
@@ -191,9 +201,10 @@ static int walk_folder(ItemList *list, const Options *o, const char *dir, const 
             ok = 0;
         } else if (e->is_folder) {
             FileId id;
-            if (o->recursive && known && file_identity(path, &id) && !is_ancestor(&here, &id)) {
+            if (o->recursive && known && file_identity(path, &id) && !is_ancestor(&here, &id) &&
+                !(walk->has_out && id.volume == walk->out_id.volume && id.index == walk->out_id.index)) {
                 char *rel = format_string("%s%s%c", rel_dir, e->name, PATH_SEP);
-                ok = rel && walk_folder(list, o, path, rel, &here, taken);
+                ok = rel && walk_folder(walk, path, rel, &here);
                 std::free(rel);
             }
             std::free(path);
@@ -201,7 +212,7 @@ static int walk_folder(ItemList *list, const Options *o, const char *dir, const 
             const char *ext = extension_of(e->name);
             if (ext && is_one_of(ext, DECODER_EXTENSIONS)) {
                 ok = add_item(list, o, path, rel_dir, e->name);
-                *taken += ok;
+                walk->taken += ok;
             } else {
                 std::free(path);
             }
@@ -223,9 +234,10 @@ int collect_items(const Options *o, ItemList *list)
             if (!add_item(list, o, format_string("%s", input), "", base_name(input))) return 0;
             continue;
         }
-        int taken = 0;
-        if (!walk_folder(list, o, input, "", nullptr, &taken)) return 0;
-        if (taken == 0 && !o->quiet) std::fprintf(stderr, "imgthumb: no image files in '%s'\n", input);
+        Walk walk = {list, o, {0, 0}, false, 0};
+        walk.has_out = file_identity(o->out_dir ? o->out_dir : ".", &walk.out_id) != 0;
+        if (!walk_folder(&walk, input, "", nullptr)) return 0;
+        if (walk.taken == 0 && !o->quiet) std::fprintf(stderr, "imgthumb: no image files in '%s'\n", input);
     }
     return 1;
 }

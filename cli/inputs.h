@@ -1,7 +1,7 @@
 // The files a run takes and the names of their thumbnails. An INPUT file is
 // always taken; an INPUT folder gives its files whose extension the decoder
-// reads (and with -r those of its subfolders), in sorted order, skipping
-// names that begin with '.'. The thumbnail of dir/name.ext is
+// reads (and with -r those of its subfolders, but never the output
+// folder), in sorted order, skipping names that begin with '.'. The thumbnail of dir/name.ext is
 // OUT/name.EXT2, EXT2 from -e or by the default rule.
 #pragma once
 

@@ -42,6 +42,8 @@ cp mix/grey.jpg mix/sub/.dot/x.png
 cp mix/panorama.jpg dune/Dune.jpg
 cp mix/grey.jpg dune/Dune.jpeg
 cp mix/balloon.png dune/Dune.png
+mkdir -p nest
+cp mix/balloon.png mix/grey.jpg nest/
 cp mix/balloon.png same/a.png
 cp mix/panorama.jpg other/b.jpg
 cp mix/balloon.png other/b.png
@@ -169,6 +171,8 @@ spelled_otherwise  1 'square 32 -o ./same/../same same/a.png' "err~is the same f
 output_is_other_input 1 'square 32 -o other other/b.jpg other/b.png' "err~other/b.jpg: output 'other{/}b.png' is the same file as the input 'other/b.png'" 'same=other/b.png,mix/balloon.png'
 no_clobber         0 'square 24 --no-clobber -o nc mix/balloon.png mix/grey.jpg' 'err~1 written, 0 failed, 1 skipped' 'same=nc/balloon.png,nc/keep.txt' 'file=nc/grey.png'
 clobber            0 'square 24 -o nc mix/balloon.png' 'err~1 written, 0 failed, 0 skipped' 'same=nc/balloon.png,out/balloon.png'
+output_in_input_1  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed'
+output_in_input_2  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed' 'nofile=nest/thumbs/thumbs'
 
 # ---- Workers: -j 4 writes what -j 1 writes; a worker that dies costs only its file
 jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed'
