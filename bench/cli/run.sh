@@ -13,11 +13,12 @@
 # IMGTHUMB_BENCH_CLI_DIR  where the images are made (once) and the thumbnails
 #                         written (default /tmp/imgthumb-bench; about 4 GB)
 # BENCH_RUNS              hyperfine runs of each command (default 1)
+# BENCH_COUNT             images of each kind (default 200; fewer for a quick look)
 set -eu
 cd "$(dirname "$0")/../.."
 data=${IMGTHUMB_BENCH_CLI_DIR:-/tmp/imgthumb-bench}
 runs=${BENCH_RUNS:-1}
-count=200
+count=${BENCH_COUNT:-200}
 build=build/bench-cli
 
 mkdir -p build "$data"
@@ -54,15 +55,15 @@ for kind in png jpeg; do
 done
 
 echo
-echo "| folder | command | seconds | files/s | imgthumb -j $cpus is ... times as fast |"
-echo "|---|---|---|---|---|"
+echo "| folder | command | seconds | CPU seconds | files/s | imgthumb -j $cpus is ... times as fast |"
+echo "|---|---|---|---|---|---|"
 for kind in png jpeg; do
   awk -F, -v kind=$kind -v count=$count '
     NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-    { name[NR] = $col["command"]; mean[NR] = $col["mean"] }
+    { name[NR] = $col["command"]; mean[NR] = $col["mean"]; cpu[NR] = $col["user"] + $col["system"] }
     END {
       best = mean[3]   # imgthumb -j N
       for (r = 2; r <= NR; r++)
-        printf "| %s | %s | %.1f | %.2f | %.2f |\n", kind, name[r], mean[r], count / mean[r], mean[r] / best
+        printf "| %s | %s | %.1f | %.1f | %.2f | %.2f |\n", kind, name[r], mean[r], cpu[r], count / mean[r], mean[r] / best
     }' "$data/$kind.csv"
 done
