@@ -61,7 +61,7 @@ static int parse_size(const char *text, int *value)
     return parse_int(text, 1, MAX_SIZE, value);
 }
 
-static void print_help(void)
+static void print_help()
 {
     std::printf(
         "Usage:\n"
@@ -115,7 +115,7 @@ static void print_help(void)
         MAX_SIZE, MAX_WAIT_CHANNELS, cpu_count() < MAX_WAIT_CHANNELS ? cpu_count() : MAX_WAIT_CHANNELS);
 }
 
-static void print_version(void)
+static void print_version()
 {
     // The library exports no version call: its version is the one of the
     // header the program was built with.

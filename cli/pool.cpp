@@ -91,8 +91,8 @@ void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvent
         return;
     }
     // The workers' command line: the flag, the operation and its sizes.
-    int a = o->op == OP_SMART ? o->width : o->size;
-    int b = o->op == OP_SMART ? o->height : o->op == OP_ASPECT ? o->ratio : 0;
+    const int a = o->op == OP_SMART ? o->width : o->size;
+    const int b = o->op == OP_SMART ? o->height : o->op == OP_ASPECT ? o->ratio : 0;
     std::snprintf(pool->numbers[0], NUMBER_TEXT, "%d", a);
     std::snprintf(pool->numbers[1], NUMBER_TEXT, "%d", b);
     pool->args[0] = WORKER_FLAG;
