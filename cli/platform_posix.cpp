@@ -19,6 +19,9 @@
 #ifdef __linux__
 #include <sched.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 extern char **environ;
 
@@ -118,6 +121,17 @@ int proc_finish(Proc *p, char *why, size_t why_size)
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::snprintf(why, why_size, "exit status %d", code);
     return code == 0;
+}
+
+void keep_freed_memory()
+{
+#ifdef __GLIBC__
+    // Every block from the heap (none mapped on its own, as blocks above
+    // 32 MB otherwise are), and the heap never shrunk: a worker holds the
+    // memory of its largest image, which it needs again for the next one.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+#endif
 }
 
 Channel chan_stdin()

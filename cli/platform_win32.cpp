@@ -118,6 +118,11 @@ int proc_finish(Proc *p, char *why, size_t why_size)
     return known && code == 0;
 }
 
+void keep_freed_memory()
+{
+    // The Windows heap keeps and reuses what it is given back on its own.
+}
+
 Channel chan_stdin()
 {
     return (Channel)GetStdHandle(STD_INPUT_HANDLE);

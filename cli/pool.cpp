@@ -174,6 +174,7 @@ int worker_main(int argc, char **argv)
     const int a = std::atoi(argv[1]);
     const int b = std::atoi(argv[2]);
     const char *dies_on = std::getenv(WORKER_DIES_ON_ENV);
+    keep_freed_memory();
 
     const Channel in = chan_stdin();
     const Channel out = chan_stdout();
