@@ -19,6 +19,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 # The export file of the build type is named after it; compare it as CONFIG.
 (cd "$prefix" && find . ! -type d | sed 's/-targets-[a-z]*\.cmake$/-targets-CONFIG.cmake/' | sort) >"$work/installed.txt"
 sort >"$work/expected.txt" <<LIST
+./bin/imgthumb
 ./include/imgthumbnail.h
 ./$libdir/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config-version.cmake
 ./$libdir/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config.cmake

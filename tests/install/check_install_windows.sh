@@ -16,6 +16,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 
 (cd "$prefix" && find . ! -type d | sed 's/-targets-[a-z]*\.cmake$/-targets-CONFIG.cmake/' | sort) >"$work/installed.txt"
 sort >"$work/expected.txt" <<LIST
+./bin/imgthumb.exe
 ./bin/quintaro-imgthumbnail.dll
 ./include/imgthumbnail.h
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config-version.cmake

@@ -1,0 +1,290 @@
+// Reads imgthumb's command line, and prints --help and --version. A usage
+// error prints one line that says what was wrong and points to --help.
+#include "options.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "imgthumbnail.h"
+#include "platform.h"
+
+#ifndef IMGTHUMB_CLI_VERSION
+#define IMGTHUMB_CLI_VERSION IMGTHUMBNAIL_VERSION_STRING
+#endif
+
+// The library's limit for every size, in pixels.
+static const int MAX_SIZE = 4096;
+// The ratios as written on the command line, at the library's index for each.
+static const char *const RATIO_NAMES[] = {"1:1", "4:3", "16:9", "3:2"};
+static const int RATIO_COUNT = (int)(sizeof RATIO_NAMES / sizeof RATIO_NAMES[0]);
+// Most decimal digits a number on the command line may have.
+static const int MAX_DIGITS = 9;
+
+static const char *const OPERATION_NAMES[] = {"square", "aspect", "smart", "batch"};
+// Size parameters before the INPUTs: SIZE; SIZE RATIO; WIDTHxHEIGHT; SIZE IN OUT.
+static const int OPERATION_PARAMS[] = {1, 2, 1, 3};
+
+const char *operation_name(Operation op)
+{
+    return OPERATION_NAMES[op];
+}
+
+static ParseResult usage_error(const char *format, ...)
+{
+    std::fputs("imgthumb: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputs(" (see 'imgthumb --help')\n", stderr);
+    return PARSE_USAGE;
+}
+
+// A plain decimal number within lo..hi (no sign, no spaces); 1 when it is one.
+static int parse_int(const char *text, int lo, int hi, int *value)
+{
+    long v = 0;
+    int digits = 0;
+    for (const char *p = text; *p; p++, digits++) {
+        if (*p < '0' || *p > '9' || digits == MAX_DIGITS) return 0;
+        v = v * 10 + (*p - '0');
+    }
+    if (digits == 0 || v < lo || v > hi) return 0;
+    *value = (int)v;
+    return 1;
+}
+
+static int parse_size(const char *text, int *value)
+{
+    return parse_int(text, 1, MAX_SIZE, value);
+}
+
+static void print_help()
+{
+    std::printf(
+        "Usage:\n"
+        "  imgthumb square SIZE [OPTIONS] INPUT...\n"
+        "  imgthumb aspect SIZE RATIO [OPTIONS] INPUT...\n"
+        "  imgthumb smart WIDTHxHEIGHT [OPTIONS] INPUT...\n"
+        "  imgthumb batch SIZE INPUT_DIR OUTPUT_DIR\n"
+        "\n"
+        "Makes a thumbnail of every INPUT with quintaro-imgthumbnail.\n"
+        "\n"
+        "Operations (sizes in pixels, 1..%d):\n"
+        "  square SIZE          the largest centred square, SIZE x SIZE\n"
+        "  aspect SIZE RATIO    the largest centred region of RATIO (1:1, 4:3, 16:9 or 3:2),\n"
+        "                       SIZE pixels wide\n"
+        "  smart WxH            the region with the most detail, exactly W x H\n"
+        "  batch SIZE IN OUT    the library's own batch: SIZE squares of the png, jpg, jpeg,\n"
+        "                       bmp and tga files directly in IN, into OUT; it says only\n"
+        "                       whether any was written (takes none of the options)\n"
+        "\n"
+        "An INPUT is a file (always taken) or a folder, whose files are taken when their\n"
+        "extension is one the decoder reads (png jpg jpeg bmp tga gif psd hdr pic pgm ppm\n"
+        "pnm, any letter case), except names beginning with '.'. Folders are taken in\n"
+        "sorted order. The thumbnail of dir/name.ext is DIR/name.EXT2.\n"
+        "\n"
+        "Options:\n"
+        "  -o DIR        output folder, created with its parents when missing\n"
+        "                (default: the current folder)\n"
+        "  -e EXT        output extension, which chooses the format: jpg or jpeg JPEG,\n"
+        "                bmp BMP, tga TGA, anything else PNG (default: png, bmp and tga\n"
+        "                inputs keep their extension as written; every other input gets png)\n"
+        "  -j N          worker processes, 1..%d (default: the number of CPUs, here %d)\n"
+        "  -r            also take the files of INPUT folders' subfolders (the output\n"
+        "                keeps the relative folders)\n"
+        "  -q            print only the summary\n"
+        "  -v            also print a line per file written (on standard output)\n"
+        "  --no-clobber  leave existing outputs alone (counted as skipped)\n"
+        "  --help        print this help\n"
+        "  --version     print the program's and the library's version\n"
+        "\n"
+        "Two inputs whose thumbnails would have one name: the first is written, the\n"
+        "other fails. An output that is an input file is never written. Existing\n"
+        "outputs are replaced unless --no-clobber.\n"
+        "\n"
+        "Exit status: 0 every file was written (or skipped), 1 some failed, 2 usage error.\n"
+        "\n"
+        "Examples:\n"
+        "  imgthumb square 256 -o thumbs photos\n"
+        "  imgthumb aspect 320 16:9 -e jpg -o wide holiday/*.jpg\n"
+        "  imgthumb smart 200x120 -r -o previews pictures\n"
+        "  imgthumb batch 128 photos thumbs\n",
+        MAX_SIZE, MAX_WAIT_CHANNELS, cpu_count() < MAX_WAIT_CHANNELS ? cpu_count() : MAX_WAIT_CHANNELS);
+}
+
+static void print_version()
+{
+    // The library exports no version call: its version is the one of the
+    // header the program was built with.
+    std::printf("imgthumb %s\nquintaro-imgthumbnail %s\n", IMGTHUMB_CLI_VERSION, IMGTHUMBNAIL_VERSION_STRING);
+}
+
+// The value of an option letter: the rest of its argument or the next one.
+static const char *option_value(const char *rest, int argc, char **argv, int *i)
+{
+    if (*rest) return rest;
+    if (*i + 1 < argc) return argv[++*i];
+    return nullptr;
+}
+
+// Takes one option argument (starting with '-'); PARSE_RUN when it is good.
+static ParseResult take_option(int argc, char **argv, int *i, Options *o)
+{
+    const char *arg = argv[*i];
+    if (std::strcmp(arg, "--help") == 0) {
+        print_help();
+        return PARSE_DONE;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+        print_version();
+        return PARSE_DONE;
+    }
+    if (std::strcmp(arg, "--no-clobber") == 0) {
+        o->no_clobber = true;
+        return PARSE_RUN;
+    }
+    if (arg[1] == '-') return usage_error("unknown option '%s'", arg);
+    // Letters may be grouped (-rq); a letter with a value takes the rest.
+    for (const char *p = arg + 1; *p; p++) {
+        switch (*p) {
+        case 'r': o->recursive = true; break;
+        case 'q': o->quiet = true; break;
+        case 'v': o->verbose = true; break;
+        case 'o':
+        case 'e':
+        case 'j': {
+            const char letter = *p;
+            const char *value = option_value(p + 1, argc, argv, i);
+            if (!value) return usage_error("option -%c needs a value", letter);
+            if (letter == 'o') {
+                if (!*value) return usage_error("-o needs a folder");
+                o->out_dir = value;
+            } else if (letter == 'e') {
+                if (*value == '.') value++;
+                for (const char *c = value; *c; c++)
+                    if (is_path_sep(*c)) return usage_error("-e wants an extension, not a path: '%s'", value);
+                if (!*value) return usage_error("-e needs an extension");
+                o->ext = value;
+            } else if (!parse_int(value, 1, MAX_WAIT_CHANNELS, &o->jobs)) {
+                return usage_error("-j wants a number of processes from 1 to %d, not '%s'", MAX_WAIT_CHANNELS,
+                                   value);
+            }
+            return PARSE_RUN;
+        }
+        default: return usage_error("unknown option '-%c'", *p);
+        }
+    }
+    return PARSE_RUN;
+}
+
+// The size parameters of the operation, from its first positional arguments.
+static ParseResult take_sizes(const char *const *params, Options *o)
+{
+    switch (o->op) {
+    case OP_SQUARE:
+    case OP_BATCH:
+        if (!parse_size(params[0], &o->size)) return usage_error("SIZE must be 1..%d, not '%s'", MAX_SIZE, params[0]);
+        return PARSE_RUN;
+    case OP_ASPECT:
+        if (!parse_size(params[0], &o->size)) return usage_error("SIZE must be 1..%d, not '%s'", MAX_SIZE, params[0]);
+        for (int r = 0; r < RATIO_COUNT; r++)
+            if (std::strcmp(params[1], RATIO_NAMES[r]) == 0) {
+                o->ratio = r;
+                return PARSE_RUN;
+            }
+        return usage_error("RATIO must be 1:1, 4:3, 16:9 or 3:2, not '%s'", params[1]);
+    case OP_SMART: {
+        // WIDTHxHEIGHT, the x in either case.
+        char width[MAX_DIGITS + 2];
+        const char *x = std::strpbrk(params[0], "xX");
+        const size_t len = x ? (size_t)(x - params[0]) : 0;
+        if (x && len < sizeof width) {
+            std::memcpy(width, params[0], len);
+            width[len] = '\0';
+            if (parse_size(width, &o->width) && parse_size(x + 1, &o->height)) return PARSE_RUN;
+        }
+        return usage_error("WIDTHxHEIGHT must be two sizes 1..%d like 200x120, not '%s'", MAX_SIZE, params[0]);
+    }
+    }
+    return PARSE_USAGE;
+}
+
+ParseResult parse_options(int argc, char **argv, Options *o)
+{
+    std::memset(o, 0, sizeof *o);
+    if (argc < 2) return usage_error("no operation given");
+    const char *first = argv[1];
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
+        print_help();
+        return PARSE_DONE;
+    }
+    if (std::strcmp(first, "--version") == 0) {
+        print_version();
+        return PARSE_DONE;
+    }
+    int op = 0;
+    while (op <= OP_BATCH && std::strcmp(first, OPERATION_NAMES[op]) != 0) op++;
+    if (op > OP_BATCH) return usage_error("unknown operation '%s' (square, aspect, smart or batch)", first);
+    o->op = (Operation)op;
+
+    // Options may stand anywhere after the operation; "--" ends them. A
+    // leading '-' before a digit is a (bad) number, not an option.
+    const char **positional = (const char **)std::malloc(sizeof(const char *) * (size_t)argc);
+    if (!positional) return usage_error("out of memory");
+    int n_positional = 0;
+    bool any_option = false;
+    bool options_end = false;
+    for (int i = 2; i < argc; i++) {
+        const char *arg = argv[i];
+        const bool is_option = !options_end && arg[0] == '-' && arg[1] != '\0' && !(arg[1] >= '0' && arg[1] <= '9');
+        if (!is_option) {
+            positional[n_positional++] = arg;
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) {
+            options_end = true;
+            continue;
+        }
+        any_option = true;
+        const ParseResult r = take_option(argc, argv, &i, o);
+        if (r != PARSE_RUN) {
+            std::free(positional);
+            return r;
+        }
+    }
+
+    ParseResult r = PARSE_RUN;
+    const int params = OPERATION_PARAMS[op];
+    if (o->op == OP_BATCH && any_option)
+        r = usage_error("batch takes no options");
+    else if (n_positional < params)
+        r = usage_error(o->op == OP_BATCH  ? "batch needs SIZE INPUT_DIR OUTPUT_DIR"
+                        : o->op == OP_ASPECT ? "aspect needs SIZE and RATIO"
+                        : o->op == OP_SMART  ? "smart needs WIDTHxHEIGHT"
+                                             : "square needs SIZE");
+    else if (o->op == OP_BATCH && n_positional > params)
+        r = usage_error("batch takes one INPUT_DIR and one OUTPUT_DIR");
+    else if (o->op != OP_BATCH && n_positional == params)
+        r = usage_error("no INPUT given");
+    else if (o->quiet && o->verbose)
+        r = usage_error("-q and -v contradict each other");
+    else
+        r = take_sizes(positional, o);
+    if (r != PARSE_RUN) {
+        std::free(positional);
+        return r;
+    }
+    if (o->op == OP_BATCH) {
+        o->batch_in = positional[1];
+        o->batch_out = positional[2];
+    }
+    if (o->jobs == 0) o->jobs = cpu_count() < MAX_WAIT_CHANNELS ? cpu_count() : MAX_WAIT_CHANNELS;
+    // The INPUTs follow the size parameters; the array is reused for them.
+    std::memmove(positional, positional + params, sizeof(const char *) * (size_t)(n_positional - params));
+    o->inputs = positional;
+    o->n_inputs = n_positional - params;
+    return PARSE_RUN;
+}

@@ -1,0 +1,117 @@
+// The operating-system calls of the imgthumb command: worker processes and
+// the pipes to them, the terminal, folders, file identity, the number of
+// CPUs and a clock. platform_posix.cpp and platform_win32.cpp implement
+// them; the build compiles exactly one of the two. Paths are narrow strings
+// handed to the system unchanged (UTF-8 on Windows, where the program's
+// manifest selects the UTF-8 code page).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Separator of the paths the command joins.
+#ifdef _WIN32
+constexpr char PATH_SEP = '\\';
+#else
+constexpr char PATH_SEP = '/';
+#endif
+
+// True for a character that separates path components ('/' everywhere,
+// '\\' too on Windows).
+bool is_path_sep(char c);
+
+// Once, first thing in main: remembers the program's own file (for starting
+// workers) and sets up the process (broken pipes become write errors).
+void platform_init(const char *argv0);
+
+// ---- Worker processes and their pipes ----------------------------------------
+
+// One end of a pipe: a file descriptor on POSIX, a HANDLE on Windows.
+typedef intptr_t Channel;
+constexpr Channel NO_CHANNEL = -1;
+
+struct Proc {
+    intptr_t id;        // process id on POSIX, process HANDLE on Windows
+    Channel to_child;   // the child's standard input
+    Channel from_child; // the child's standard output
+};
+
+// Starts this program again with args (a NULL-terminated list, without the
+// program's name); its standard input and output are pipes to the caller,
+// its standard error is the caller's. 1 on success, else 0.
+int proc_spawn_self(const char *const *args, Proc *p);
+
+// Closes both pipes (so a waiting child sees the end of its input), waits
+// for the child to end and describes how it ended into why ("exit status 0",
+// "killed by signal 9", ...). 1 when it ended normally with status 0.
+int proc_finish(Proc *p, char *why, size_t why_size);
+
+// In a worker, once: keep memory the library frees for its next thumbnail
+// instead of handing it back to the system. Each thumbnail allocates
+// buffers the size of its image; fresh pages for every one cost more
+// system time than the decoding of a JPEG. Where the C library offers no
+// such setting, nothing changes.
+void keep_freed_memory();
+
+// A worker's own ends: its standard input and output, in binary mode.
+Channel chan_stdin();
+Channel chan_stdout();
+
+// Writes all n bytes; 1 on success, 0 when the reader is gone or on error.
+int chan_write(Channel c, const void *data, size_t n);
+
+// Reads up to n bytes: the count read, 0 at the end (the writer is gone),
+// -1 on error.
+long chan_read(Channel c, void *data, size_t n);
+
+// Most channels chan_wait watches at once (so also the most workers).
+constexpr int MAX_WAIT_CHANNELS = 64;
+
+// Waits at most timeout_ms for one of the n channels to have data or to be
+// at its end; returns its index, or -1 when the time ran out.
+int chan_wait(const Channel *channels, int n, int timeout_ms);
+
+// Ends this process at once, as a crash would: no clean-up, no exit code of
+// its own choosing (used only by the tests' worker hook).
+void die_now();
+
+// ---- Terminal, CPUs, clock -----------------------------------------------------
+
+// True when standard error is an interactive terminal (a console on Windows).
+bool stderr_is_terminal();
+
+// Columns of the terminal on standard error; 80 when unknown.
+int terminal_width();
+
+// Processors this process may run on (at least 1).
+int cpu_count();
+
+// Seconds from an arbitrary start, monotonic.
+double clock_seconds();
+
+// ---- Folders and files -----------------------------------------------------------
+
+// What a path names.
+enum PathKind { PATH_NONE = 0, PATH_FILE = 1, PATH_FOLDER = 2 };
+PathKind path_kind(const char *path);
+
+// Called once per entry of a folder with its bare name (valid during the
+// call) and whether it is a folder; "." and ".." are never handed over.
+typedef void (*FolderVisitor)(const char *name, bool is_folder, void *context);
+
+// Lists the folder dir. 0 when it cannot be listed, else 1.
+int list_folder(const char *dir, FolderVisitor visit, void *context);
+
+// Creates the one folder path (its parent must exist). 0 on success or when
+// a folder is there already; nonzero otherwise.
+int make_folder(const char *path);
+
+// What identifies a file or folder however its path is spelled: device and
+// inode on POSIX, volume serial number and file index on Windows.
+struct FileId {
+    uint64_t volume;
+    uint64_t index;
+};
+
+// 1 with *id filled when path exists and can be queried, else 0.
+int file_identity(const char *path, FileId *id);

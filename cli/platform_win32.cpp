@@ -1,0 +1,255 @@
+// The imgthumb command's operating-system calls on Windows. Paths go through
+// the narrow (ANSI) API: the program's manifest makes its code page UTF-8
+// (Windows 10 version 1903 and later), so arguments, folder listings and the
+// paths handed to the library are UTF-8 and reach every file name.
+#include "platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <direct.h>
+#include <windows.h>
+
+// Columns assumed when the console does not say.
+static const int DEFAULT_COLUMNS = 80;
+// Longest command line a worker is started with.
+static const size_t MAX_COMMAND_LINE = 32768;
+// Pause between two looks at the workers' pipes (anonymous pipes cannot be
+// waited on).
+static const DWORD PIPE_POLL_MS = 1;
+// Exit code of a worker that ends itself through die_now.
+static const UINT DIED_EXIT_CODE = 0xDEAD;
+// Exit codes from here up are exceptions (0xC0000005: access violation).
+static const DWORD FIRST_EXCEPTION_CODE = 0xC0000000u;
+
+// The program's own file, for starting workers.
+static char s_self[MAX_PATH * 4];
+// The console's output code page before the program changed it.
+static UINT s_console_cp;
+
+bool is_path_sep(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+static void restore_console()
+{
+    SetConsoleOutputCP(s_console_cp);
+}
+
+void platform_init(const char *argv0)
+{
+    const DWORD n = GetModuleFileNameA(nullptr, s_self, sizeof s_self);
+    if (n == 0 || n >= sizeof s_self) std::snprintf(s_self, sizeof s_self, "%s", argv0);
+    // Paths are printed as UTF-8: let the console show them as such.
+    if (stderr_is_terminal() && GetACP() == CP_UTF8) {
+        s_console_cp = GetConsoleOutputCP();
+        if (s_console_cp != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) std::atexit(restore_console);
+    }
+}
+
+int proc_spawn_self(const char *const *args, Proc *p)
+{
+    static char command[MAX_COMMAND_LINE];
+    int len = std::snprintf(command, sizeof command, "\"%s\"", s_self);
+    for (int i = 0; args[i] && len > 0 && (size_t)len < sizeof command; i++)
+        len += std::snprintf(command + len, sizeof command - (size_t)len, " \"%s\"", args[i]);
+    if (len <= 0 || (size_t)len >= sizeof command) return 0;
+
+    // Both pipes are made inheritable, then the parent's ends are taken back,
+    // so the child inherits only its own two ends (the parent starts one
+    // child at a time).
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE in_read, in_write, out_read, out_write;
+    if (!CreatePipe(&in_read, &in_write, &inherit, 0)) return 0;
+    if (!CreatePipe(&out_read, &out_write, &inherit, 0)) {
+        CloseHandle(in_read);
+        CloseHandle(in_write);
+        return 0;
+    }
+    SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+    HANDLE err = INVALID_HANDLE_VALUE;
+    const HANDLE own_err = GetStdHandle(STD_ERROR_HANDLE);
+    if (own_err && own_err != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), own_err, GetCurrentProcess(), &err, 0, TRUE, DUPLICATE_SAME_ACCESS);
+
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in_read;
+    si.hStdOutput = out_write;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi;
+    const BOOL ok = CreateProcessA(s_self, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(in_read);
+    CloseHandle(out_write);
+    if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
+    if (!ok) {
+        CloseHandle(in_write);
+        CloseHandle(out_read);
+        return 0;
+    }
+    CloseHandle(pi.hThread);
+    p->id = (intptr_t)pi.hProcess;
+    p->to_child = (Channel)in_write;
+    p->from_child = (Channel)out_read;
+    return 1;
+}
+
+int proc_finish(Proc *p, char *why, size_t why_size)
+{
+    if (p->to_child != NO_CHANNEL) CloseHandle((HANDLE)p->to_child);
+    if (p->from_child != NO_CHANNEL) CloseHandle((HANDLE)p->from_child);
+    p->to_child = p->from_child = NO_CHANNEL;
+    const HANDLE h = (HANDLE)p->id;
+    WaitForSingleObject(h, INFINITE);
+    DWORD code = 0;
+    const BOOL known = GetExitCodeProcess(h, &code);
+    CloseHandle(h);
+    if (!known)
+        std::snprintf(why, why_size, "lost");
+    else if (code >= FIRST_EXCEPTION_CODE)
+        std::snprintf(why, why_size, "exception 0x%08lX", (unsigned long)code);
+    else
+        std::snprintf(why, why_size, "exit code %lu", (unsigned long)code);
+    return known && code == 0;
+}
+
+void keep_freed_memory()
+{
+    // The Windows heap keeps and reuses what it is given back on its own.
+}
+
+Channel chan_stdin()
+{
+    return (Channel)GetStdHandle(STD_INPUT_HANDLE);
+}
+
+Channel chan_stdout()
+{
+    return (Channel)GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+int chan_write(Channel c, const void *data, size_t n)
+{
+    const char *at = (const char *)data;
+    while (n > 0) {
+        DWORD done = 0;
+        const DWORD chunk = n > 0x10000000u ? 0x10000000u : (DWORD)n;
+        if (!WriteFile((HANDLE)c, at, chunk, &done, nullptr) || done == 0) return 0;
+        at += done;
+        n -= done;
+    }
+    return 1;
+}
+
+long chan_read(Channel c, void *data, size_t n)
+{
+    DWORD done = 0;
+    const DWORD chunk = n > 0x10000000u ? 0x10000000u : (DWORD)n;
+    if (!ReadFile((HANDLE)c, data, chunk, &done, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return (long)done;
+}
+
+int chan_wait(const Channel *channels, int n, int timeout_ms)
+{
+    const ULONGLONG end = GetTickCount64() + (ULONGLONG)(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        for (int i = 0; i < n; i++) {
+            DWORD avail = 0;
+            // A pipe whose writer is gone fails here: its end is "ready" too.
+            if (!PeekNamedPipe((HANDLE)channels[i], nullptr, 0, nullptr, &avail, nullptr) || avail > 0) return i;
+        }
+        if (GetTickCount64() >= end) return -1;
+        Sleep(PIPE_POLL_MS);
+    }
+}
+
+void die_now()
+{
+    TerminateProcess(GetCurrentProcess(), DIED_EXIT_CODE);
+    std::abort();
+}
+
+bool stderr_is_terminal()
+{
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+int terminal_width()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    return DEFAULT_COLUMNS;
+}
+
+int cpu_count()
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? (int)info.dwNumberOfProcessors : 1;
+}
+
+double clock_seconds()
+{
+    LARGE_INTEGER now, freq;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&freq);
+    return (double)now.QuadPart / (double)freq.QuadPart;
+}
+
+PathKind path_kind(const char *path)
+{
+    const DWORD attr = GetFileAttributesA(path);
+    if (attr == INVALID_FILE_ATTRIBUTES) return PATH_NONE;
+    return (attr & FILE_ATTRIBUTE_DIRECTORY) ? PATH_FOLDER : PATH_FILE;
+}
+
+int list_folder(const char *dir, FolderVisitor visit, void *context)
+{
+    char pattern[MAX_COMMAND_LINE];
+    const size_t len = std::strlen(dir);
+    const bool has_sep = len > 0 && (is_path_sep(dir[len - 1]) || dir[len - 1] == ':');
+    const int n = std::snprintf(pattern, sizeof pattern, "%s%s*", dir, has_sep ? "" : "\\");
+    if (n <= 0 || (size_t)n >= sizeof pattern) return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE h = FindFirstFileA(pattern, &entry);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    // FindNextFileA's 0 means the end or an error; either ends the listing.
+    do {
+        const char *name = entry.cFileName;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        visit(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, context);
+    } while (FindNextFileA(h, &entry));
+    FindClose(h);
+    return 1;
+}
+
+int make_folder(const char *path)
+{
+    if (_mkdir(path) == 0) return 0;
+    if (errno == EEXIST && path_kind(path) == PATH_FOLDER) return 0;
+    return errno ? errno : EIO;
+}
+
+int file_identity(const char *path, FileId *id)
+{
+    // Folders open only with backup semantics; no access right is asked for
+    // and every sharing mode is allowed, so nothing else is disturbed.
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok) return 0;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+    return 1;
+}

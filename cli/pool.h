@@ -1,0 +1,37 @@
+// The worker pool and the workers. The library keeps one error message per
+// process, so parallel work means processes: the command starts N copies of
+// itself in a hidden worker mode, hands each one file at a time over a pipe,
+// and reads back the result and the library's message. Only the parent
+// prints. A worker that dies costs the file it was making (reported as
+// failed, with how it died) and is replaced.
+#pragma once
+
+#include "options.h"
+
+// The hidden first argument that starts a worker.
+#define WORKER_FLAG "--worker"
+
+// For tests only, honoured only in worker mode: a worker whose input path
+// contains this variable's text ends itself abruptly, as a crash would.
+#define WORKER_DIES_ON_ENV "IMGTHUMB_TEST_WORKER_DIES_ON"
+
+struct PoolJob {
+    const char *input;
+    const char *output;
+};
+
+struct PoolEvents {
+    // One call per job, in the order results arrive; message is the
+    // library's ("" on success) or says how the worker died.
+    void (*result)(void *context, int job, int ok, const char *message);
+    // Called now and then while waiting (to redraw the progress).
+    void (*tick)(void *context);
+    void *context;
+};
+
+// Makes every job's thumbnail with the operation of o on up to o->jobs
+// worker processes; returns when every job has had its result.
+void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvents *events);
+
+// The worker mode: argv holds what follows WORKER_FLAG. Returns the exit status.
+int worker_main(int argc, char **argv);

@@ -1,0 +1,214 @@
+#!/bin/sh
+# The imgthumb command as a person or a script meets it: a table of command
+# lines, each with its exit status and what it must print and write. Runs
+# the real program with the real library (the Windows build under wine).
+#
+# usage: cli_tests.sh RUNNER IMGTHUMB SAMPLES WORK VERSION SEP
+#   RUNNER    program that runs IMGTHUMB (the wine wrapper), or - for none
+#   SAMPLES   the folder imgthumb_make_samples wrote
+#   SEP       the separator the program joins paths with: / or \
+#
+# A table row: NAME STATUS 'ARGUMENTS' CHECK... (shell words). Checks:
+#   err=TEXT   a line of stderr is TEXT        err~TEXT   a line of stderr holds TEXT
+#   out=TEXT   the same for stdout             out~TEXT
+#   errlines=N / outlines=N                    the number of lines
+#   file=P / nofile=P                          P exists / does not
+#   same=A,B                                   files A and B hold the same bytes
+#   samedir=A,B                                folders A and B hold the same files, byte for byte
+#   jpeg=P                                     P is a JPEG file
+#   nobar                                      no progress bar on stderr
+#   env=VAR=VALUE                              run with VAR set (for the killed-worker hook)
+# In expected texts {/} stands for SEP. Rows run in order in one folder.
+set -u
+runner=$1 prog=$2 samples=$3 work=$4 version=$5 sep=$6
+[ "$runner" = "-" ] && runner=""
+samples=$(cd "$samples" && pwd)
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work" || exit 1
+
+# ---- Fixtures -------------------------------------------------------------------
+# mix: the six samples, an undecodable .jpg, a text file, a hidden image, a
+# file without extension, a subfolder with an image and a hidden subfolder.
+mkdir -p mix/sub/.dot dune same other nc uni
+cp "$samples"/* mix/
+echo "not an image" >mix/broken.jpg
+echo "notes" >mix/notes.txt
+cp mix/balloon.png mix/.hidden.png
+cp mix/balloon.png mix/README
+cp mix/grey.jpg mix/sub/deep.jpg
+cp mix/grey.jpg mix/sub/.dot/x.png
+# Three photos that all map to Dune.png (Dune.jpeg sorts first).
+cp mix/panorama.jpg dune/Dune.jpg
+cp mix/grey.jpg dune/Dune.jpeg
+cp mix/balloon.png dune/Dune.png
+mkdir -p nest
+cp mix/balloon.png mix/grey.jpg nest/
+cp mix/balloon.png same/a.png
+cp mix/panorama.jpg other/b.jpg
+cp mix/balloon.png other/b.png
+# An output left by an earlier run.
+echo "old" >nc/balloon.png
+echo "old" >nc/keep.txt
+# Names beyond ASCII (and beyond any single-byte Windows code page).
+cp mix/balloon.png "uni/名前.png"
+cp mix/grey.jpg "uni/café.jpg"
+
+failures=0
+cases=0
+fail() {
+  echo "FAIL $name: $*"
+  failures=$((failures + 1))
+}
+
+# Lines of a captured stream, without the carriage returns of Windows text mode.
+lines() {
+  tr -d '\r' <"$1"
+}
+
+has_line() { # file text
+  lines "$1" | grep -qxF -- "$2"
+}
+
+holds_text() { # file text
+  lines "$1" | grep -qF -- "$2"
+}
+
+same_dirs() { # a b
+  (cd "$1" && find . -type f | sort) >dir-a.txt
+  (cd "$2" && find . -type f | sort) >dir-b.txt
+  cmp -s dir-a.txt dir-b.txt || return 1
+  while read -r f; do cmp -s "$1/$f" "$2/$f" || return 1; done <dir-a.txt
+  [ -s dir-a.txt ]
+}
+
+check() { # one check, against out.txt and err.txt
+  c=$(printf '%s' "$1" | sed "s|{/}|$sep_sed|g")
+  case $c in
+  err=*) has_line err.txt "${c#err=}" || fail "no stderr line '${c#err=}'" ;;
+  err~*) holds_text err.txt "${c#err~}" || fail "stderr lacks '${c#err~}'" ;;
+  out=*) has_line out.txt "${c#out=}" || fail "no stdout line '${c#out=}'" ;;
+  out~*) holds_text out.txt "${c#out~}" || fail "stdout lacks '${c#out~}'" ;;
+  errlines=*) n=$(lines err.txt | wc -l); [ "$n" -eq "${c#errlines=}" ] || fail "$n stderr lines" ;;
+  outlines=*) n=$(lines out.txt | wc -l); [ "$n" -eq "${c#outlines=}" ] || fail "$n stdout lines" ;;
+  file=*) [ -f "${c#file=}" ] || fail "no file ${c#file=}" ;;
+  nofile=*) [ ! -e "${c#nofile=}" ] || fail "${c#nofile=} exists" ;;
+  same=*) v=${c#same=}; cmp -s "${v%%,*}" "${v#*,}" || fail "${v%%,*} and ${v#*,} differ" ;;
+  samedir=*) v=${c#samedir=}; same_dirs "${v%%,*}" "${v#*,}" || fail "folders ${v%%,*} and ${v#*,} differ" ;;
+  jpeg=*) [ "$(od -An -tx1 -N2 "${c#jpeg=}" | tr -d ' ')" = "ffd8" ] || fail "${c#jpeg=} is no JPEG" ;;
+  nobar) ! grep -q 'files/s' err.txt || fail "a progress bar on a stderr that is no terminal" ;;
+  env=*) ;;
+  *) fail "unknown check '$c'" ;;
+  esac
+}
+
+if [ "$sep" = "\\" ]; then sep_sed='\\'; else sep_sed=$sep; fi
+
+run_row() {
+  eval "set -- $1"
+  name=$1 want=$2 args=$3
+  shift 3
+  cases=$((cases + 1))
+  env_set=""
+  for c in "$@"; do case $c in env=*) env_set=${c#env=} ;; esac; done
+  eval "set -- $args"
+  if [ -n "$env_set" ]; then
+    env "$env_set" $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+  else
+    $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+  fi
+  got=$?
+  [ "$got" -eq "$want" ] || fail "exit status $got, expected $want"
+}
+
+table() {
+  while IFS= read -r row; do
+    case $row in '' | '#'*) continue ;; esac
+    run_row "$row"
+    eval "set -- $row"
+    shift 3
+    for c in "$@"; do check "$c"; done
+    if [ "$failures_before" -ne "$failures" ]; then
+      echo "  row: $row"
+      echo "  stdout:"; lines out.txt | sed 's/^/    /'
+      echo "  stderr:"; lines err.txt | sed 's/^/    /'
+    fi
+    failures_before=$failures
+  done
+}
+failures_before=0
+
+table <<'ROWS'
+# ---- Usage errors: status 2, one line that says what and points to --help
+usage_nothing      2 ''                         'errlines=1' "err=imgthumb: no operation given (see 'imgthumb --help')"
+usage_operation    2 'shrink 64 a.png'          'errlines=1' "err~unknown operation 'shrink'"
+usage_no_input     2 'square 64'                'errlines=1' "err=imgthumb: no INPUT given (see 'imgthumb --help')"
+usage_size_zero    2 'square 0 a.png'           'errlines=1' "err~SIZE must be 1..4096, not '0'"
+usage_size_big     2 'square 4097 a.png'        'errlines=1' "err~SIZE must be 1..4096, not '4097'"
+usage_size_word    2 'square big a.png'         'errlines=1' "err~not 'big'"
+usage_ratio        2 'aspect 64 5:4 a.png'      'errlines=1' "err~RATIO must be 1:1, 4:3, 16:9 or 3:2, not '5:4'"
+usage_smart        2 'smart 64 a.png'           'errlines=1' "err~WIDTHxHEIGHT must be"
+usage_jobs         2 'square 64 -j 0 a.png'     'errlines=1' "err~-j wants a number of processes"
+usage_option       2 'square 64 --fast a.png'   'errlines=1' "err=imgthumb: unknown option '--fast' (see 'imgthumb --help')"
+usage_value        2 'square 64 a.png -o'       'errlines=1' "err~option -o needs a value"
+usage_batch        2 'batch 64 mix'             'errlines=1' "err~batch needs SIZE INPUT_DIR OUTPUT_DIR"
+help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128'
+
+# ---- A folder of six images, an undecodable one, hidden names and non-images
+mixed_folder       1 'square 24 -o out mix'     'errlines=2' "err=mix{/}broken.jpg: cannot decode 'mix{/}broken.jpg': unknown image type" 'err~imgthumb: 6 written, 1 failed, 0 skipped in ' 'outlines=0' 'nobar' 'file=out/balloon.png' 'file=out/panorama.png' 'file=out/portrait.bmp' 'file=out/sticker.tga' 'file=out/palette.png' 'file=out/grey.png' 'nofile=out/broken.png' 'nofile=out/notes.png' 'nofile=out/.hidden.png' 'nofile=out/README.png' 'nofile=out/sub'
+recursive          1 'smart 24x16 -r -o rout mix' 'err~7 written, 1 failed' 'file=rout/sub/deep.png' 'nofile=rout/sub/.dot' 'nofile=rout/.hidden.png'
+quiet              1 'square 24 -q -o qout mix' 'errlines=1' 'err~imgthumb: 6 written, 1 failed, 0 skipped'
+verbose            1 'square 24 -v -o vout mix' 'outlines=6' "out=mix{/}balloon.png -> vout{/}balloon.png" 'errlines=2'
+a_file_is_taken    0 'aspect 40 16:9 -o fout mix/README mix/grey.jpg' 'errlines=1' 'err~2 written, 0 failed' 'file=fout/README.png' 'file=fout/grey.png'
+missing_file       1 'square 24 -o mout nothere.png' "err=nothere.png: cannot decode 'nothere.png': can't fopen" 'err~0 written, 1 failed'
+extension          0 'square 24 -e .jpg -o eout mix/balloon.png mix/sticker.tga' 'jpeg=eout/balloon.jpg' 'jpeg=eout/sticker.jpg'
+
+# ---- Nothing lost silently
+collision          1 'square 32 -o dout dune'   'errlines=3' "err=dune{/}Dune.jpg: output 'dout{/}Dune.png' is already the output of 'dune{/}Dune.jpeg'" "err=dune{/}Dune.png: output 'dout{/}Dune.png' is already the output of 'dune{/}Dune.jpeg'" 'err~1 written, 2 failed'
+collision_winner   0 'square 32 -o dref dune/Dune.jpeg' 'same=dout/Dune.png,dref/Dune.png'
+output_is_input    1 'square 32 same/a.png -o same' "err=same/a.png: output 'same{/}a.png' is the same file as the input 'same/a.png'; not written" 'same=same/a.png,mix/balloon.png'
+spelled_otherwise  1 'square 32 -o ./same/../same same/a.png' "err~is the same file as the input 'same/a.png'; not written" 'same=same/a.png,mix/balloon.png'
+output_is_other_input 1 'square 32 -o other other/b.jpg other/b.png' "err~other/b.jpg: output 'other{/}b.png' is the same file as the input 'other/b.png'" 'same=other/b.png,mix/balloon.png'
+no_clobber         0 'square 24 --no-clobber -o nc mix/balloon.png mix/grey.jpg' 'err~1 written, 0 failed, 1 skipped' 'same=nc/balloon.png,nc/keep.txt' 'file=nc/grey.png'
+clobber            0 'square 24 -o nc mix/balloon.png' 'err~1 written, 0 failed, 0 skipped' 'same=nc/balloon.png,out/balloon.png'
+output_in_input_1  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed'
+output_in_input_2  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed' 'nofile=nest/thumbs/thumbs'
+
+# ---- Workers: -j 4 writes what -j 1 writes; a worker that dies costs only its file
+jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed'
+jobs_four          1 'smart 40x30 -r -j 4 -o j4 mix dune' 'err~8 written, 3 failed' 'samedir=j1,j4'
+killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png'
+killed_worker_j1   1 'square 24 -j 1 -o kill1 mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix{/}balloon.png: worker process died' 'err~5 written, 2 failed' 'nofile=kill1/balloon.png' 'file=kill1/sticker.tga'
+
+# ---- Names beyond ASCII (on Windows through the UTF-8 code page)
+unicode_folder     0 'square 24 -o uout uni'   'err~2 written, 0 failed' 'file=uout/名前.png' 'file=uout/café.png'
+unicode_file       0 'square 24 -o uout2 uni/名前.png' 'file=uout2/名前.png' 'same=uout/名前.png,uout2/名前.png'
+
+# ---- The library's own batch
+batch              0 'batch 24 mix bout'        'errlines=0' 'file=bout/balloon.png' 'file=bout/grey.png'
+batch_fails        1 'batch 24 nothere bout2'   "err=nothere: batch: cannot open directory 'nothere'"
+ROWS
+
+# Letter case: Windows file names ignore it, so there A.jpg and a.png give
+# one thumbnail name and SAME\a.png is same/a.png; POSIX names do not.
+mkdir -p case
+cp mix/grey.jpg case/A.jpg
+cp mix/balloon.png case/a.png
+if [ "$sep" = "\\" ]; then
+  table <<'ROWS'
+case_collision     1 'square 24 -o cout case'   "err=case\\a.png: output 'cout\\a.png' is already the output of 'case\\A.jpg'" 'err~1 written, 1 failed'
+case_same_file     1 'square 32 -o SAME same/a.png' "err~is the same file as the input 'same/a.png'; not written" 'same=same/a.png,mix/balloon.png'
+ROWS
+else
+  table <<'ROWS'
+case_distinct      0 'square 24 -o cout case'   'err~2 written, 0 failed' 'file=cout/A.png' 'file=cout/a.png'
+ROWS
+fi
+
+# The version names the program and the library.
+table <<ROWS
+version            0 '--version'                'out=imgthumb $version' 'out=quintaro-imgthumbnail $version'
+ROWS
+
+echo "$cases command lines, $failures failed checks"
+[ "$failures" -eq 0 ]
