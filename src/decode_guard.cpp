@@ -22,7 +22,7 @@ static const int64_t DECODER_MAX_BYTES = INT_MAX;
 
 // Bytes read from the file at a time. Large blocks keep the JPEG check, which
 // passes over all of the entropy-coded data, cheap next to the decoding.
-static const size_t GUARD_BUFFER = 32768;
+static const size_t GUARD_BUFFER = 131072;
 
 // ---- Reading -----------------------------------------------------------------
 

@@ -58,7 +58,9 @@ int file_id(const char *path, FileId *id);
 // takes its place in one step: a reader sees the old file or the new one,
 // never a part, and a failed write leaves the old file as it was. Symbolic
 // links are followed on POSIX, so a link stays and its target is replaced.
-// Anything else (a device such as /dev/null, a FIFO) is written directly.
+// Anything else (a device such as /dev/null, a FIFO) is written directly,
+// and so is an output beside which no temporary file can be made (a folder
+// closed to new files, a path at the system's length limit).
 struct OutputFile {
     FILE *file;                 // open for binary writing
     char temp[PATH_BUF_SIZE];   // the temporary file; empty when writing directly

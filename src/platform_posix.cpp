@@ -152,9 +152,10 @@ int open_output(const char *path, OutputFile *out)
             return 0;
         }
         out->temp[0] = '\0';
-        // A folder where no new file may be made, holding a file that may be
-        // written: that file is written in place, as fopen would.
-        if (kind != OUTPUT_REGULAR || (errno != EACCES && errno != EPERM)) return 0;
+        // No temporary file can be made beside the output (a folder closed
+        // to new files, a path at the system's length limit): the output is
+        // written in place, as fopen would, and removed if the write fails.
+        if (errno != EACCES && errno != EPERM && errno != ENAMETOOLONG) return 0;
         out->remove_on_failure = true;
     }
     out->file = std::fopen(path, "wb");

@@ -103,6 +103,11 @@ static int create_temp(const char *target, char *temp)
             errno = ENAMETOOLONG;
             return -1;
         }
+        // The narrow calls take paths of fewer than MAX_PATH characters.
+        if (std::strlen(temp) >= MAX_PATH) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         const int fd = _open(temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
@@ -126,9 +131,10 @@ int open_output(const char *path, OutputFile *out)
             return 0;
         }
         out->temp[0] = '\0';
-        // A folder where no new file may be made, holding a file that may be
-        // written: that file is written in place, as fopen would.
-        if (kind != OUTPUT_REGULAR || errno != EACCES) return 0;
+        // No temporary file can be made beside the output (a folder closed
+        // to new files, a path at the system's length limit): the output is
+        // written in place, as fopen would, and removed if the write fails.
+        if (errno != EACCES && errno != ENAMETOOLONG) return 0;
         out->remove_on_failure = true;
     }
     out->file = std::fopen(path, "wb");
