@@ -24,8 +24,10 @@ static const size_t REASON_BUF = ERR_MAX + 1;
 // Printable ASCII, the bytes a reason keeps as they are.
 static const unsigned char FIRST_PRINTABLE = 0x20;
 static const unsigned char LAST_PRINTABLE = 0x7E;
-// "\xHH", without the terminating NUL.
+// "\xHH", without the terminating NUL: one hex digit per 4-bit half.
 static const size_t ESCAPE_LEN = 4;
+static const unsigned HALF_BITS = 4;
+static const unsigned HALF_MASK = 0xF;
 
 // The decoder's reason as one line of plain text: its reasons for some
 // damaged files quote the file's own bytes (a PNG chunk name), which may be
@@ -44,8 +46,8 @@ static const char *printable_reason(const char *reason, char *buf)
             if (n + ESCAPE_LEN >= REASON_BUF) break;
             buf[n++] = '\\';
             buf[n++] = 'x';
-            buf[n++] = HEX[*p >> 4];
-            buf[n++] = HEX[*p & 15];
+            buf[n++] = HEX[*p >> HALF_BITS];
+            buf[n++] = HEX[*p & HALF_MASK];
         }
     }
     buf[n] = '\0';
