@@ -79,9 +79,10 @@ static size_t folder_length(const char *path)
 
 // What is at path: nothing yet, a file on disk, or anything else (a folder,
 // a device such as NUL, a pipe, or a link, which is written through as it
-// stands).
-static OutputKind classify_output(const char *path)
+// stands). *attributes: the file's attributes, when it is one.
+static OutputKind classify_output(const char *path, DWORD *attributes)
 {
+    *attributes = 0;
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? OUTPUT_NEW : OUTPUT_OTHER;
@@ -90,7 +91,9 @@ static OutputKind classify_output(const char *path)
     const bool known = GetFileInformationByHandle(h, &info) != 0;
     CloseHandle(h);
     const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    return disk && known && !(info.dwFileAttributes & not_plain) ? OUTPUT_REGULAR : OUTPUT_OTHER;
+    if (!disk || !known || (info.dwFileAttributes & not_plain)) return OUTPUT_OTHER;
+    *attributes = info.dwFileAttributes;
+    return OUTPUT_REGULAR;
 }
 
 // Creates a new, empty temporary file beside target, exclusively. Its
@@ -120,7 +123,10 @@ int open_output(const char *path, OutputFile *out)
     out->temp[0] = '\0';
     out->remove_on_failure = false;
     const size_t len = std::strlen(path);
-    const OutputKind kind = len < PATH_BUF_SIZE ? classify_output(path) : OUTPUT_OTHER;
+    DWORD attributes = 0;
+    const OutputKind kind = len < PATH_BUF_SIZE ? classify_output(path, &attributes) : OUTPUT_OTHER;
+    // fopen would not open a read-only file for writing, whoever asks.
+    if (attributes & FILE_ATTRIBUTE_READONLY) return 0;
     if (kind != OUTPUT_OTHER) {
         std::memcpy(out->target, path, len + 1);
         const int fd = create_temp(out->target, out->temp);
@@ -147,13 +153,14 @@ int close_output(OutputFile *out, bool ok)
     if (std::fclose(out->file) != 0) ok = false;
     out->file = nullptr;
     if (out->temp[0]) {
-        // A read-only file is not replaced, as fopen would not open it.
         if (ok && MoveFileExA(out->temp, out->target, MOVEFILE_REPLACE_EXISTING)) return 1;
         DeleteFileA(out->temp);
         return 0;
     }
     if (ok) return 1;
     // A partial file written in place is no thumbnail; a device is left be.
-    if (out->remove_on_failure && classify_output(out->target) == OUTPUT_REGULAR) DeleteFileA(out->target);
+    DWORD attributes = 0;
+    if (out->remove_on_failure && classify_output(out->target, &attributes) == OUTPUT_REGULAR)
+        DeleteFileA(out->target);
     return 0;
 }
