@@ -114,18 +114,20 @@ enum DataCheck {
     DATA_NONE,       // the verdict stands
     DATA_PRESENT,    // after skipping `skip` bytes, `need` bytes must follow
     DATA_HDR_RUNS,   // the run-length scanlines must be sound
-    DATA_BMP_INDICES // after skipping `skip` bytes, every index must lie in the palette
+    DATA_BMP_INDICES, // after skipping `skip` bytes, every index must lie in the palette
+    DATA_SIZE         // when `need` bytes follow `skip` bytes, refused for its size
 };
 
 struct Decision {
     GuardVerdict verdict;
     DataCheck check;
     int64_t skip, need;
+    Size size; // the image's size, for DATA_SIZE
 };
 
 static Decision pass()
 {
-    return Decision{GuardVerdict{nullptr, Size{0, 0}}, DATA_NONE, 0, 0};
+    return Decision{GuardVerdict{nullptr, Size{0, 0}}, DATA_NONE, 0, 0, Size{0, 0}};
 }
 
 static Decision refuse(const char *reason)
@@ -332,8 +334,13 @@ static const char *check_hdr_runs(GuardReader *r, const HdrHeader &h)
 static const int TGA_RLE_TYPE_OFFSET = 8;
 static const int TGA_GREY_TYPE = 3;
 
+// Bits of a colour entry or pixel that the decoder reads as 16-bit RGB.
+static const int TGA_RGB15_BITS = 15;
+static const int TGA_RGB16_BITS = 16;
+
 struct TgaHeader {
     int id_length, indexed, type;
+    int palette_start, palette_length, palette_bits;
     int64_t width, height;
     int bits;
 };
@@ -344,9 +351,9 @@ static TgaHeader read_tga_header(GuardReader *r)
     h.id_length = get8(r);
     h.indexed = get8(r);
     h.type = get8(r);
-    get16le(r); // palette start
-    get16le(r); // palette length
-    get8(r);    // palette entry bits
+    h.palette_start = get16le(r);
+    h.palette_length = get16le(r);
+    h.palette_bits = get8(r);
     get16le(r); // x origin
     get16le(r); // y origin
     h.width = get16le(r);
@@ -356,23 +363,46 @@ static TgaHeader read_tga_header(GuardReader *r)
     return h;
 }
 
+// Bytes per pixel (or per colour entry) as the decoder counts them, 0 for a
+// size it refuses; *rgb16: read one at a time as 15- or 16-bit colour.
+static int tga_channels(int bits, bool grey, bool *rgb16)
+{
+    *rgb16 = false;
+    if (bits == 8) return 1;
+    if (bits == TGA_RGB16_BITS && grey) return 2;
+    if (bits == TGA_RGB15_BITS || bits == TGA_RGB16_BITS) {
+        *rgb16 = true;
+        return 3;
+    }
+    if (bits == 24 || bits == 32) return bits / 8;
+    return 0;
+}
+
 // Uncompressed true-colour TGA rows are read in blocks without a check, so a
-// short file leaves uninitialised heap bytes in the pixels.
-static Decision decide_tga(const TgaHeader &h)
+// short file leaves uninitialised heap bytes in the pixels. Every other
+// layout is read a byte or a pixel at a time, with zeros past the end of the
+// file: a small file whose header promises a side beyond max_side would keep
+// the decoder busy with millions of pixels the file does not hold before the
+// library refused the image for its size, so too_large says so at once (where
+// the decoder would get that far: a colour map must be there in full).
+static Decision decide_tga(const TgaHeader &h, int32_t max_side)
 {
     const bool rle = h.type >= TGA_RLE_TYPE_OFFSET;
     const int type = rle ? h.type - TGA_RLE_TYPE_OFFSET : h.type;
-    if (h.indexed || rle) return pass();
-    // Bytes per pixel as the decoder counts them; 15- and 16-bit colour
-    // pixels are read one at a time and need no check.
-    int channels = 0;
-    if (h.bits == 8) channels = 1;
-    else if (h.bits == 16 && type == TGA_GREY_TYPE) channels = 2;
-    else if (h.bits == 24 || h.bits == 32) channels = h.bits / 8;
-    else return pass();
+    bool rgb16 = false;
+    const int channels = h.indexed ? tga_channels(h.palette_bits, false, &rgb16)
+                                   : tga_channels(h.bits, type == TGA_GREY_TYPE, &rgb16);
+    if (channels == 0) return pass();
     const int64_t bytes = h.width * h.height * channels;
     if (bytes > DECODER_MAX_BYTES) return pass();
-    return look_at(DATA_PRESENT, h.id_length, bytes);
+    if (!h.indexed && !rle && !rgb16) return look_at(DATA_PRESENT, h.id_length, bytes);
+    if (h.width < 1 || h.height < 1 || (h.width <= max_side && h.height <= max_side)) return pass();
+    if (h.indexed && h.palette_length == 0) return pass();
+    // A colour map of 15- or 16-bit entries is read an entry at a time.
+    const int64_t palette_bytes = h.indexed && !rgb16 ? (int64_t)h.palette_length * channels : 0;
+    Decision d = look_at(DATA_SIZE, (int64_t)h.id_length + (h.indexed ? h.palette_start : 0), palette_bytes);
+    d.size = Size{(int32_t)h.width, (int32_t)h.height};
+    return d;
 }
 
 // ---- BMP -----------------------------------------------------------------------
@@ -619,53 +649,50 @@ static const char *check_jpeg(GuardReader *r)
 
 // ---- The guard -----------------------------------------------------------------
 
-static const char *check_data(GuardReader *r, const Decision &d, const void *header)
+static GuardVerdict check_data(GuardReader *r, const Decision &d, const void *header)
 {
+    GuardVerdict v = d.verdict;
     switch (d.check) {
-    case DATA_NONE: return nullptr;
+    case DATA_NONE: break;
     case DATA_PRESENT:
         skip(r, d.skip);
-        return skip(r, d.need) ? nullptr : "outofdata";
-    case DATA_HDR_RUNS: return check_hdr_runs(r, *(const HdrHeader *)header);
+        if (!skip(r, d.need)) v.reason = "outofdata";
+        break;
+    case DATA_HDR_RUNS: v.reason = check_hdr_runs(r, *(const HdrHeader *)header); break;
     case DATA_BMP_INDICES:
         skip(r, d.skip);
-        return check_bmp_indices(r, *(const BmpHeader *)header, d.need);
+        v.reason = check_bmp_indices(r, *(const BmpHeader *)header, d.need);
+        break;
+    case DATA_SIZE:
+        skip(r, d.skip);
+        if (skip(r, d.need)) v.too_large = d.size;
+        break;
     }
-    return nullptr;
+    return v;
+}
+
+// A format's header, the decision on it, then the look at the data that
+// the decision asks for.
+template <typename Header, typename Decide>
+static GuardVerdict check_format(GuardReader *r, Header (*read)(GuardReader *), Decide decide)
+{
+    const Header h = read(r);
+    const Decision d = decide(h);
+    return d.verdict.reason ? d.verdict : check_data(r, d, &h);
 }
 
 static GuardVerdict check(GuardReader *r, DecoderFormat format, int32_t max_side)
 {
-    Decision d = pass();
     switch (format) {
-    case DECODER_PNM: {
-        const PnmHeader h = read_pnm_header(r);
-        d = decide_pnm(h);
-        if (!d.verdict.reason) d.verdict.reason = check_data(r, d, &h);
-        break;
+    case DECODER_PNM: return check_format(r, read_pnm_header, decide_pnm);
+    case DECODER_HDR: return check_format(r, read_hdr_header, decide_hdr);
+    case DECODER_TGA:
+        return check_format(r, read_tga_header, [max_side](const TgaHeader &h) { return decide_tga(h, max_side); });
+    case DECODER_BMP:
+        return check_format(r, read_bmp_header, [max_side](const BmpHeader &h) { return decide_bmp(h, max_side); });
+    case DECODER_JPEG: return GuardVerdict{check_jpeg(r), Size{0, 0}};
+    default: return pass().verdict;
     }
-    case DECODER_HDR: {
-        const HdrHeader h = read_hdr_header(r);
-        d = decide_hdr(h);
-        if (!d.verdict.reason) d.verdict.reason = check_data(r, d, &h);
-        break;
-    }
-    case DECODER_TGA: {
-        const TgaHeader h = read_tga_header(r);
-        d = decide_tga(h);
-        if (!d.verdict.reason) d.verdict.reason = check_data(r, d, &h);
-        break;
-    }
-    case DECODER_BMP: {
-        const BmpHeader h = read_bmp_header(r);
-        d = decide_bmp(h, max_side);
-        if (!d.verdict.reason) d.verdict.reason = check_data(r, d, &h);
-        break;
-    }
-    case DECODER_JPEG: d.verdict.reason = check_jpeg(r); break;
-    default: break;
-    }
-    return d.verdict;
 }
 
 GuardVerdict decode_guard(FILE *f, int32_t max_side)

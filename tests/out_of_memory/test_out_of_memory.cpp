@@ -179,6 +179,31 @@ TEST(OutOfMemory, DecoderAllocations)
     EXPECT_GE(formats, 9);
 }
 
+// A header that promises a side beyond the library's limit, in a file far
+// too small to hold it, is refused before the decoder allocates the image:
+// the only allocation is the checks' read buffer.
+TEST(OutOfMemory, HugeHeadersAreRefusedBeforeDecoding)
+{
+    const std::string dir = scratch_dir();
+    const std::string path = dir + "/huge";
+    const struct {
+        const char *file;
+        const char *message;
+    } cases[] = {
+        {IMGTHUMB_FUZZ_DIR "/crashes/tga-colour-mapped-huge-2321cbc5", "image too large: 2048x37085"},
+        {IMGTHUMB_FUZZ_DIR "/crashes/bmp-million-rows-eebc8870", "image too large: 12x3997705"},
+    };
+    for (const auto &c : cases) {
+        const std::vector<uint8_t> input = read_bytes(c.file);
+        write_bytes(path, std::vector<uint8_t>(input.begin() + FUZZ_PARAM_BYTES, input.end()));
+        Image img;
+        fail_allocation(0);
+        EXPECT_EQ(load_image(path.c_str(), &img), 0) << c.file;
+        EXPECT_EQ(stop_failing(), 1) << c.file;
+        EXPECT_EQ(message(), c.message);
+    }
+}
+
 struct Sweep {
     const char *what;
     std::function<int(const char *in, const char *out)> call;
