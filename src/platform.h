@@ -74,7 +74,8 @@ int open_output(const char *path, OutputFile *out);
 
 // Closes the output. When ok, and flushing and closing succeed, the
 // temporary file takes the target's place: 1. Otherwise the temporary file is
-// removed and the target is as it was before open_output: 0.
+// removed and the target is as it was before open_output: 0. (A regular file
+// written in place, having lost its old content, is removed instead.)
 int close_output(OutputFile *out, bool ok);
 
 // The path of a temporary file in the folder of target (its first
