@@ -125,6 +125,9 @@ TEST(HostileFiles, EveryReproducerFailsCleanly)
         // A colour-mapped TGA of 2048 x 37085 in 131 bytes: every pixel read
         // past the end, slowly, before the size was refused.
         {"tga-colour-mapped-huge-2321cbc5", "image too large: 2048x37085"},
+        // A GIF whose canvas of 1545 x 35073 the decoder allocates and clears
+        // before its corrupt data fails: slow, but the decoder's reason stands.
+        {"gif-huge-canvas-ba4b2e1f", decode + "unknown code"},
     };
     const std::string dir = scratch_dir();
     const auto names = files_in(IMGTHUMB_FUZZ_DIR "/crashes");
