@@ -38,6 +38,10 @@ message(STATUS "stb headers: ${imgthumb_stb_dir}")
 
 # ---- The headers are found: checks of the found files go here. ------------
 
+# They must be the very versions the pre-decode checks were written for.
+include(${CMAKE_CURRENT_LIST_DIR}/stb_pin.cmake)
+imgthumb_check_stb_pin(${imgthumb_stb_dir})
+
 set(STB_INCLUDE_DIR ${PROJECT_BINARY_DIR}/stb-include)
 file(COPY ${imgthumb_stb_dir}/stb_image.h ${imgthumb_stb_dir}/stb_image_write.h
      DESTINATION ${STB_INCLUDE_DIR}/stb)

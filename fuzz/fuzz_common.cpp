@@ -1,32 +1,41 @@
-// Scratch files and the result checks shared by the fuzz targets.
+// Scratch files and the contract check shared by the fuzz targets.
 #include "fuzz_common.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
 
-#include "imgthumbnail.h"
+#include "contract.h"
+
+namespace fs = std::filesystem;
+
+// Scratch folders tried before giving up (each run of a target takes one).
+static const int SCRATCH_ATTEMPTS = 10000;
 
 static std::string s_dir;
 
+[[noreturn]] static void fail(const char *what)
+{
+    std::fprintf(stderr, "fuzz: %s\n", what);
+    std::abort();
+}
+
+// A folder of this process's own under the system's temporary folder.
 static const std::string &scratch()
 {
     if (s_dir.empty()) {
-        const char *tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/imgthumb-fuzz-XXXXXX";
-        if (!mkdtemp(&pattern[0])) std::abort();
-        s_dir = pattern;
+        std::error_code ec;
+        const fs::path tmp = fs::temp_directory_path(ec);
+        if (ec) fail("no temporary folder");
+        for (int i = 0; i < SCRATCH_ATTEMPTS && s_dir.empty(); i++) {
+            const fs::path dir = tmp / ("imgthumb-fuzz-" + std::to_string(i));
+            if (fs::create_directory(dir, ec)) s_dir = dir.generic_string();
+        }
+        if (s_dir.empty()) fail("no scratch folder");
     }
     return s_dir;
-}
-
-static bool exists(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 void fuzz_run(const uint8_t *data, size_t size, FuzzOp op)
@@ -35,17 +44,19 @@ void fuzz_run(const uint8_t *data, size_t size, FuzzOp op)
     const std::string input = scratch() + "/input";
     const std::string output = scratch() + "/thumb." + call.ext;
     FILE *f = std::fopen(input.c_str(), "wb");
-    if (!f) std::abort();
-    if (call.file_len && std::fwrite(call.file, 1, call.file_len, f) != call.file_len) std::abort();
-    if (std::fclose(f) != 0) std::abort();
+    if (!f) fail("cannot write the input file");
+    if (call.file_len && std::fwrite(call.file, 1, call.file_len, f) != call.file_len) fail("short input write");
+    if (std::fclose(f) != 0) fail("cannot close the input file");
     std::remove(output.c_str());
 
     const int ok = op(input.c_str(), output.c_str(), call);
-    const char *message = imgthumbnail_last_error();
-    if (ok == 1) {
-        if (message[0] != '\0' || !exists(output)) std::abort();
-    } else {
-        if (ok != 0 || message[0] == '\0' || exists(output)) std::abort();
-    }
+    if (const char *broken = call_contract_broken(ok, input, output)) fail(broken);
     std::remove(output.c_str());
+}
+
+void fuzz_cleanup(void)
+{
+    std::error_code ec;
+    if (!s_dir.empty()) fs::remove_all(s_dir, ec);
+    s_dir.clear();
 }

@@ -3,9 +3,11 @@
 
 #include "fuzz_input.h"
 
-// Writes the file bytes to a private input file, runs op on it, checks what
-// every call must guarantee (a 1 has an empty message and an output file, a 0
-// has a message and no output file) and removes the output. Aborts on a
-// broken guarantee so that the fuzzer keeps the input.
+// Writes the file bytes to a private input file, runs op on it, checks the
+// call contract (contract.h) and removes the output. Aborts on a broken
+// contract, saying which part, so that the fuzzer keeps the input.
 using FuzzOp = int (*)(const char *input, const char *output, const FuzzCall &call);
 void fuzz_run(const uint8_t *data, size_t size, FuzzOp op);
+
+// Removes the scratch folder (the standalone driver calls it at the end).
+void fuzz_cleanup(void);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct Size {
     int32_t width, height;
@@ -18,8 +19,10 @@ struct GuardVerdict {
 
 // The decoder has known holes that a crafted file reaches: endless loops,
 // reads past its buffers, and pixels made of uninitialised heap or stack
-// bytes. decode_guard reads the file the way the decoder will and refuses
-// the files that would fall into one of them. A file that cannot be opened
-// passes (the decoder reports that itself). Files that decode soundly pass
+// bytes. decode_guard reads the open file f from its current position the
+// way the decoder will and refuses the files that would fall into one of
+// them; the caller then rewinds f and hands that same stream to the decoder,
+// so the bytes checked are the bytes decoded. max_side is the largest side
+// the caller accepts after decoding. Files that decode soundly pass
 // unchanged, so their pixels are exactly the decoder's.
-GuardVerdict decode_guard(const char *path);
+GuardVerdict decode_guard(FILE *f, int32_t max_side);

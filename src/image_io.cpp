@@ -1,9 +1,10 @@
-// Image loading and saving through stb_image and stb_image_write.
+// Image loading and saving through stb_image and stb_image_write. An input
+// is opened once, checked and decoded from that one stream; an output is
+// written beside the file it replaces and takes its place only when whole.
 #include "image_io.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
@@ -11,15 +12,53 @@
 #include "ascii.h"
 #include "decode_guard.h"
 #include "error.h"
+#include "platform.h"
 #include "stb_bridge.h"
 
 // Quality of every JPEG thumbnail.
 static const int JPEG_QUALITY = 90;
 
-int load_image(const char *path, Image *image)
+// Longest decoder reason passed on, after escaping (the message is cut
+// shorter still).
+static const size_t REASON_BUF = ERR_MAX + 1;
+// Printable ASCII, the bytes a reason keeps as they are.
+static const unsigned char FIRST_PRINTABLE = 0x20;
+static const unsigned char LAST_PRINTABLE = 0x7E;
+// "\xHH", without the terminating NUL: one hex digit per 4-bit half.
+static const size_t ESCAPE_LEN = 4;
+static const unsigned HALF_BITS = 4;
+static const unsigned HALF_MASK = 0xF;
+
+// The decoder's reason as one line of plain text: its reasons for some
+// damaged files quote the file's own bytes (a PNG chunk name), which may be
+// anything, even nothing. Bytes outside printable ASCII become \xHH; no
+// reason, or an empty one, is "unknown error".
+static const char *printable_reason(const char *reason, char *buf)
 {
-    *image = Image{0, 0, nullptr};
-    const GuardVerdict verdict = decode_guard(path);
+    if (!reason || !reason[0]) return "unknown error";
+    static const char HEX[] = "0123456789ABCDEF";
+    size_t n = 0;
+    for (const unsigned char *p = (const unsigned char *)reason; *p; p++) {
+        if (*p >= FIRST_PRINTABLE && *p <= LAST_PRINTABLE) {
+            if (n + 1 >= REASON_BUF) break;
+            buf[n++] = (char)*p;
+        } else {
+            if (n + ESCAPE_LEN >= REASON_BUF) break;
+            buf[n++] = '\\';
+            buf[n++] = 'x';
+            buf[n++] = HEX[*p >> HALF_BITS];
+            buf[n++] = HEX[*p & HALF_MASK];
+        }
+    }
+    buf[n] = '\0';
+    return buf;
+}
+
+// The guard and the decoder read the same open file, so the bytes that
+// were checked are the bytes that are decoded.
+static int load_from_stream(const char *path, FILE *f, Image *image)
+{
+    const GuardVerdict verdict = decode_guard(f, LOAD_MAX_SIDE);
     if (verdict.reason) {
         set_err("cannot decode '%s': %s", path, verdict.reason);
         return 0;
@@ -28,12 +67,17 @@ int load_image(const char *path, Image *image)
         set_err("image too large: %dx%d", verdict.too_large.width, verdict.too_large.height);
         return 0;
     }
+    if (std::fseek(f, 0, SEEK_SET) != 0) {
+        set_err("cannot decode '%s': %s", path, "can't fseek");
+        return 0;
+    }
+    std::clearerr(f);
     stb_clear_failure_reason();
     int w = 0, h = 0, channels = 0;
-    unsigned char *pixels = stbi_load(path, &w, &h, &channels, 4);
+    unsigned char *pixels = stbi_load_from_file(f, &w, &h, &channels, 4);
     if (!pixels) {
-        const char *reason = stbi_failure_reason();
-        set_err("cannot decode '%s': %s", path, reason ? reason : "unknown error");
+        char reason[REASON_BUF];
+        set_err("cannot decode '%s': %s", path, printable_reason(stbi_failure_reason(), reason));
         return 0;
     }
     // Some of the decoder's formats accept a side of 0 and hand back an
@@ -50,6 +94,19 @@ int load_image(const char *path, Image *image)
     }
     *image = Image{w, h, pixels};
     return 1;
+}
+
+int load_image(const char *path, Image *image)
+{
+    *image = Image{0, 0, nullptr};
+    FILE *f = std::fopen(path, "rb");
+    if (!f) {
+        set_err("cannot decode '%s': %s", path, "can't fopen");
+        return 0;
+    }
+    const int ok = load_from_stream(path, f, image);
+    std::fclose(f);
+    return ok;
 }
 
 OutputFormat output_format(const char *path)
@@ -90,14 +147,8 @@ static void sink_write(void *context, void *data, int size)
     if (std::fwrite(data, 1, (size_t)size, sink->file) != (size_t)size) sink->failed = true;
 }
 
-static bool is_regular_file(const char *path)
-{
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Runs one encoder into path. A file left behind by a failure is removed
-// when it is a regular file (never a device such as /dev/full).
+// Runs one encoder into path, through the platform's output file: a
+// failure anywhere leaves whatever was at path before.
 static int encode_to_file(const char *path, OutputFormat format, const Image &image,
                           const unsigned char *rgb)
 {
@@ -110,12 +161,12 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
         png = png_encode_to_mem(image.pixels, w, h, 4, &png_len);
         if (!png) return 0;
     }
-    FILE *f = std::fopen(path, "wb");
-    if (!f) {
+    OutputFile out;
+    if (!open_output(path, &out)) {
         std::free(png);
         return 0;
     }
-    FileSink sink{f, false};
+    FileSink sink{out.file, false};
     int ok = 1;
     switch (format) {
     case OUT_PNG:
@@ -132,13 +183,7 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
         break;
     }
     std::free(png);
-    if (std::fflush(f) != 0) sink.failed = true;
-    if (std::fclose(f) != 0) sink.failed = true;
-    if (!ok || sink.failed) {
-        if (is_regular_file(path)) std::remove(path);
-        return 0;
-    }
-    return 1;
+    return close_output(&out, ok && !sink.failed);
 }
 
 int save_image(const char *path, const Image &image)

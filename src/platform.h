@@ -1,9 +1,11 @@
-// The few file-system calls the batch needs that differ between Windows and
-// POSIX. platform_win32.cpp and platform_posix.cpp implement them; the build
+// The library's file-system calls that differ between Windows and POSIX:
+// the batch's listing and folders, and the replacement of output files.
+// platform_win32.cpp and platform_posix.cpp implement them; the build
 // compiles exactly one of the two.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Separator of the paths the batch joins.
 #ifdef _WIN32
@@ -48,3 +50,42 @@ struct FileId {
 
 // 1 with *id filled when path exists and can be queried, else 0.
 int file_id(const char *path, FileId *id);
+
+// ---- Output files -------------------------------------------------------------
+
+// An output file being written. A regular file, or a name where nothing is
+// yet, is written into a new temporary file in the same folder, which then
+// takes its place in one step: a reader sees the old file or the new one,
+// never a part, and a failed write leaves the old file as it was. Symbolic
+// links are followed on POSIX, so a link stays and its target is replaced.
+// Anything else (a device such as /dev/null, a FIFO) is written directly,
+// and so is an output beside which no temporary file can be made (a folder
+// closed to new files, a path at the system's length limit).
+struct OutputFile {
+    FILE *file;                 // open for binary writing
+    char temp[PATH_BUF_SIZE];   // the temporary file; empty when writing directly
+    char target[PATH_BUF_SIZE]; // the file that the temporary file replaces
+    bool remove_on_failure;     // a direct write to a regular file
+};
+
+// Opens path for writing. 0 (nothing created, nothing changed) when it
+// cannot be written, where fopen with "wb" would fail.
+int open_output(const char *path, OutputFile *out);
+
+// Closes the output. When ok, and flushing and closing succeed, the
+// temporary file takes the target's place: 1. Otherwise the temporary file is
+// removed and the target is as it was before open_output: 0. (A regular file
+// written in place, having lost its old content, is removed instead.)
+int close_output(OutputFile *out, bool ok);
+
+// The path of a temporary file in the folder of target (its first
+// folder_len bytes), named for the process and a counter. The name is one
+// that the batch never takes as an input (a leading dot, ending in .tmp).
+// 0 when it does not fit in temp (PATH_BUF_SIZE bytes).
+inline int temp_path_beside(const char *target, size_t folder_len, unsigned long pid, unsigned counter,
+                            char *temp)
+{
+    const int n = std::snprintf(temp, PATH_BUF_SIZE, "%.*s.imgthumb-%lu-%u.tmp", (int)folder_len, target, pid,
+                                counter);
+    return n > 0 && n < PATH_BUF_SIZE;
+}

@@ -1,10 +1,13 @@
-// The batch's file-system calls on POSIX systems.
+// The library's file-system calls on POSIX systems.
 #include "platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Permissions asked for new directories; the process umask narrows them.
 static const mode_t NEW_DIR_MODE = 0777;
@@ -57,4 +60,121 @@ int file_id(const char *path, FileId *id)
     id->volume = (uint64_t)st.st_dev;
     id->index = (uint64_t)st.st_ino;
     return 1;
+}
+
+// ---- Output files -------------------------------------------------------------
+
+// Permissions asked for new files, as fopen asks; the umask narrows them.
+static const mode_t NEW_FILE_MODE = 0666;
+// The permission bits a replaced file passes on to its replacement.
+static const mode_t PERMISSION_BITS = 0777;
+// Links followed before giving up, as the system's own limit does.
+static const int MAX_LINK_DEPTH = 40;
+// Names tried for a temporary file before giving up.
+static const int TEMP_ATTEMPTS = 100;
+
+static unsigned s_temp_counter = 0;
+
+enum OutputKind { OUTPUT_NEW, OUTPUT_REGULAR, OUTPUT_OTHER };
+
+// Length of the folder part of path, its last '/' included.
+static size_t folder_length(const char *path)
+{
+    const char *slash = std::strrchr(path, '/');
+    return slash ? (size_t)(slash - path) + 1 : 0;
+}
+
+// Follows the symbolic links from path to the name they end at (in target)
+// and says what is there.
+static OutputKind resolve_output(const char *path, char *target)
+{
+    const size_t len = std::strlen(path);
+    if (len >= PATH_BUF_SIZE) return OUTPUT_OTHER;
+    std::memcpy(target, path, len + 1);
+    for (int depth = 0; depth < MAX_LINK_DEPTH; depth++) {
+        struct stat st;
+        if (lstat(target, &st) != 0) return errno == ENOENT ? OUTPUT_NEW : OUTPUT_OTHER;
+        if (S_ISREG(st.st_mode)) return OUTPUT_REGULAR;
+        if (!S_ISLNK(st.st_mode)) return OUTPUT_OTHER;
+        char link[PATH_BUF_SIZE];
+        const ssize_t n = readlink(target, link, sizeof link - 1);
+        if (n < 0) return OUTPUT_OTHER;
+        link[n] = '\0';
+        // A relative link is read from the folder that holds it.
+        const size_t folder = link[0] == '/' ? 0 : folder_length(target);
+        if (folder + (size_t)n >= PATH_BUF_SIZE) return OUTPUT_OTHER;
+        std::memcpy(target + folder, link, (size_t)n + 1);
+    }
+    return OUTPUT_OTHER;
+}
+
+// Creates a new, empty temporary file beside target, exclusively: a name in
+// use by anyone else is never opened. Its descriptor, or -1 with errno.
+static int create_temp(const char *target, char *temp)
+{
+    const size_t folder = folder_length(target);
+    for (int attempt = 0; attempt < TEMP_ATTEMPTS; attempt++) {
+        if (!temp_path_beside(target, folder, (unsigned long)getpid(), s_temp_counter++, temp)) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, NEW_FILE_MODE);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+int open_output(const char *path, OutputFile *out)
+{
+    out->file = nullptr;
+    out->temp[0] = '\0';
+    out->remove_on_failure = false;
+    OutputKind kind = resolve_output(path, out->target);
+    struct stat old = {};
+    if (kind == OUTPUT_REGULAR) {
+        // fopen would truncate this very file: it must be writable by this
+        // process, and its replacement gets its permissions.
+        const int fd = open(out->target, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return 0;
+        const bool known = fstat(fd, &old) == 0;
+        close(fd);
+        if (!known) return 0;
+        if (!S_ISREG(old.st_mode)) kind = OUTPUT_OTHER;
+    }
+    if (kind != OUTPUT_OTHER) {
+        const int fd = create_temp(out->target, out->temp);
+        if (fd >= 0) {
+            if ((kind != OUTPUT_REGULAR || fchmod(fd, old.st_mode & PERMISSION_BITS) == 0) &&
+                (out->file = fdopen(fd, "wb")) != nullptr)
+                return 1;
+            close(fd);
+            unlink(out->temp);
+            return 0;
+        }
+        out->temp[0] = '\0';
+        // No temporary file can be made beside the output (a folder closed
+        // to new files, a path at the system's length limit): the output is
+        // written in place, as fopen would, and removed if the write fails.
+        if (errno != EACCES && errno != EPERM && errno != ENAMETOOLONG) return 0;
+        out->remove_on_failure = true;
+    }
+    out->file = std::fopen(path, "wb");
+    return out->file != nullptr;
+}
+
+int close_output(OutputFile *out, bool ok)
+{
+    if (std::fflush(out->file) != 0) ok = false;
+    if (std::fclose(out->file) != 0) ok = false;
+    out->file = nullptr;
+    if (out->temp[0]) {
+        if (ok && rename(out->temp, out->target) == 0) return 1;
+        unlink(out->temp);
+        return 0;
+    }
+    if (ok) return 1;
+    // A partial file written in place is no thumbnail; a device is left be.
+    struct stat st;
+    if (out->remove_on_failure && lstat(out->target, &st) == 0 && S_ISREG(st.st_mode)) unlink(out->target);
+    return 0;
 }

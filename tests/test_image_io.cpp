@@ -104,6 +104,49 @@ TEST(Load, DecoderFailuresAndTheirReasons)
     EXPECT_EQ(load_error(dir).rfind("cannot decode '" + dir + "': ", 0), 0u);
 }
 
+// The decoder's reason for some damaged files quotes the file's own bytes:
+// the message stays one line of plain text whatever they are, while the
+// caller's path is quoted exactly as passed.
+TEST(Load, ReasonsArePlainText)
+{
+    const std::string dir = scratch_dir();
+    const std::vector<uint8_t> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<uint8_t> start = signature;
+    put_chunk(start, "IHDR", {0, 0, 0, 2, 0, 0, 0, 2, 8, 2, 0, 0, 0});
+    // A critical chunk named ESC [ 2 J (a terminal's "clear screen").
+    std::vector<uint8_t> escape = start;
+    put_chunk(escape, "\x1b[2J", {1, 2, 3});
+    // A chunk whose length runs past the end: the next chunk's name reads as
+    // four zero bytes, an empty reason.
+    std::vector<uint8_t> runs_past = start;
+    put_chunk(runs_past, "tEXt", {'a'});
+    runs_past[runs_past.size() - 11] = 0x7F; // length 0x7F01
+    // An unknown critical chunk whose name is text keeps its reason.
+    std::vector<uint8_t> text_name = start;
+    put_chunk(text_name, "ABCD", {});
+    const struct {
+        const char *name;
+        std::vector<uint8_t> file;
+        const char *reason;
+    } cases[] = {
+        {"escape.png", escape, "\\x1B[2J PNG chunk not known"},
+        {"runs-past.png", runs_past, "unknown error"},
+        {"text-name.png", text_name, "ABCD PNG chunk not known"},
+        // The path's own bytes are the caller's: never escaped.
+        {"caf\xC3\xA9 \x1b[0m.png", escape, "\\x1B[2J PNG chunk not known"},
+    };
+    for (const auto &c : cases) {
+        const std::string path = dir + "/" + c.name;
+        write_bytes(path, c.file);
+        const std::string message = load_error(path);
+        // Where the platform refuses such a name, the open fails instead.
+        if (message.find("can't fopen") != std::string::npos) continue;
+        EXPECT_EQ(message, "cannot decode '" + path + "': " + c.reason) << c.name;
+    }
+    const std::string missing = dir + "/\x1b[2J\xFF.png";
+    EXPECT_EQ(load_error(missing), "cannot decode '" + missing + "': can't fopen");
+}
+
 TEST(Load, SideLimitIs32768)
 {
     std::string dir = scratch_dir();

@@ -1,10 +1,12 @@
-// Writes that fail part-way: the thumbnail is reported as not written and no
-// partial file is left behind.
+// Writes that fail part-way (a full disk, a file size limit): the thumbnail
+// is reported as not written, whatever was at the output path before stays
+// byte for byte, and no partial or temporary file is left behind.
 #include <gtest/gtest.h>
 
 #ifdef __linux__
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -42,23 +44,36 @@ int save_with_file_limit(const std::string &path, Pixels image, rlim_t limit, in
     return WEXITSTATUS(status);
 }
 
-TEST(WriteErrors, PartialFilesAreRemoved)
+size_t entry_count(const std::string &dir)
+{
+    size_t n = 0;
+    for (const auto &e : std::filesystem::directory_iterator(dir)) (void)e, n++;
+    return n;
+}
+
+TEST(WriteErrors, FailedWritesKeepWhatWasThere)
 {
     const std::string dir = scratch_dir();
     const Pixels image = gradient(64, 64);
     const rlim_t CUT_AT = 100; // bytes: inside every format's file
+    const std::string old_thumb(1000, 'x');
     for (const char *name : {"t.png", "t.jpg", "t.bmp", "t.tga"}) {
         SCOPED_TRACE(name);
         const std::string path = dir + "/" + name;
-        // A new file, and an older thumbnail that the failed call truncated.
+        // A new file: nothing is left.
         EXPECT_EQ(save_with_file_limit(path, image, CUT_AT, 0), 0);
         EXPECT_FALSE(path_exists(path));
-        write_text(path, std::string(1000, 'x'));
+        EXPECT_EQ(entry_count(dir), 0u);
+        // An older thumbnail: it stays as it was, and nothing else appears.
+        write_text(path, old_thumb);
         EXPECT_EQ(save_with_file_limit(path, image, CUT_AT, 0), 0);
-        EXPECT_FALSE(path_exists(path));
-        // With room enough the same child writes the whole thumbnail.
+        EXPECT_EQ(read_bytes(path), std::vector<uint8_t>(old_thumb.begin(), old_thumb.end()));
+        EXPECT_EQ(entry_count(dir), 1u);
+        // With room enough the same child replaces it with the whole thumbnail.
         EXPECT_EQ(save_with_file_limit(path, image, RLIM_INFINITY, 1), 0);
         EXPECT_EQ(read_pixels(path).w, 64);
+        EXPECT_EQ(entry_count(dir), 1u);
+        std::remove(path.c_str());
     }
 }
 

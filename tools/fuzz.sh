@@ -3,7 +3,9 @@
 # each for the given number of seconds, one after the other.
 #   usage: tools/fuzz.sh [SECONDS] [square|aspect|smart ...]
 # Each target starts from the seed corpus and every reproducer in
-# fuzz/crashes, and keeps its growing corpus in build/fuzz/corpus-TARGET.
+# fuzz/crashes, with the dictionary fuzz/imgthumb.dict of the markers and
+# chunk names the decoder and the pre-decode checks parse, and keeps its
+# growing corpus in build/fuzz/corpus-TARGET.
 # A new crash, leak or timeout is written to fuzz/crashes/TARGET-... (commit
 # it: the test suite replays every file there); units slower than 25 s are
 # written there too. Exits non-zero if a target stopped on a finding.
@@ -32,8 +34,10 @@ for t in $targets; do
   echo "== fuzz_$t for ${seconds}s (log: $log) =="
   "$dir/bin/fuzz_$t" "$corpus" fuzz/corpus fuzz/crashes \
     -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -malloc_limit_mb=2560 \
-    -max_len=16384 -report_slow_units=25 -artifact_prefix="fuzz/crashes/$t-" -print_final_stats=1 >"$log" 2>&1
+    -max_len=16384 -report_slow_units=25 -dict=fuzz/imgthumb.dict \
+    -artifact_prefix="fuzz/crashes/$t-" -print_final_stats=1 >"$log" 2>&1
   rc=$?
+  # Executions, coverage (cov: edges, ft: features) and corpus at start and end.
   grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)' "$log" | tail -n 2
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log"
   if [ "$rc" -ne 0 ]; then

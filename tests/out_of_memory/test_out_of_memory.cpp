@@ -92,7 +92,9 @@ TEST(OutOfMemory, SmartCropBuffers)
     EXPECT_EQ(message(), "out of memory");
 }
 
-TEST(OutOfMemory, SavingCreatesNoFile)
+// Out of memory while saving: no new file is made, and an older thumbnail
+// at the path stays byte for byte.
+TEST(OutOfMemory, SavingLeavesTheOutputAsItWas)
 {
     const std::string dir = scratch_dir();
     Pixels src = gradient(8, 8);
@@ -104,17 +106,25 @@ TEST(OutOfMemory, SavingCreatesNoFile)
         {"t.bmp", "out of memory"},
         {"t.png", "cannot encode '%s' (check the extension)"}, // the compressor's buffers
     };
-    for (const auto &c : cases) {
-        const std::string path = dir + "/" + c.name;
-        fail_allocation(1);
-        const int ok = save_image(path.c_str(), as_image(src));
-        stop_failing();
-        EXPECT_EQ(ok, 0) << c.name;
-        std::string expected = c.message;
-        if (expected.find("%s") != std::string::npos) expected.replace(expected.find("%s"), 2, path);
-        EXPECT_EQ(message(), expected) << c.name;
-        EXPECT_FALSE(path_exists(path)) << c.name;
+    const std::vector<uint8_t> old_thumb = {'o', 'l', 'd', 0, 0xFF};
+    for (const bool existing : {false, true}) {
+        for (const auto &c : cases) {
+            const std::string path = dir + "/" + c.name;
+            if (existing) write_bytes(path, old_thumb);
+            fail_allocation(1);
+            const int ok = save_image(path.c_str(), as_image(src));
+            stop_failing();
+            EXPECT_EQ(ok, 0) << c.name;
+            std::string expected = c.message;
+            if (expected.find("%s") != std::string::npos) expected.replace(expected.find("%s"), 2, path);
+            EXPECT_EQ(message(), expected) << c.name;
+            if (existing) EXPECT_EQ(read_bytes(path), old_thumb) << c.name;
+            else EXPECT_FALSE(path_exists(path)) << c.name;
+        }
     }
+    size_t entries = 0;
+    for (const auto &e : fs::directory_iterator(dir)) entries += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(entries, 3u); // the three old thumbnails, nothing beside them
 }
 
 // Each of the decoder's allocations, for every input format of the seed
@@ -167,6 +177,31 @@ TEST(OutOfMemory, DecoderAllocations)
         formats++;
     }
     EXPECT_GE(formats, 9);
+}
+
+// A header that promises a side beyond the library's limit, in a file far
+// too small to hold it, is refused before the decoder allocates the image:
+// the only allocation is the checks' read buffer.
+TEST(OutOfMemory, HugeHeadersAreRefusedBeforeDecoding)
+{
+    const std::string dir = scratch_dir();
+    const std::string path = dir + "/huge";
+    const struct {
+        const char *file;
+        const char *message;
+    } cases[] = {
+        {IMGTHUMB_FUZZ_DIR "/crashes/tga-colour-mapped-huge-2321cbc5", "image too large: 2048x37085"},
+        {IMGTHUMB_FUZZ_DIR "/crashes/bmp-million-rows-eebc8870", "image too large: 12x3997705"},
+    };
+    for (const auto &c : cases) {
+        const std::vector<uint8_t> input = read_bytes(c.file);
+        write_bytes(path, std::vector<uint8_t>(input.begin() + FUZZ_PARAM_BYTES, input.end()));
+        Image img;
+        fail_allocation(0);
+        EXPECT_EQ(load_image(path.c_str(), &img), 0) << c.file;
+        EXPECT_EQ(stop_failing(), 1) << c.file;
+        EXPECT_EQ(message(), c.message);
+    }
 }
 
 struct Sweep {
