@@ -13,11 +13,11 @@
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
-#include "aspect.h"
-#include "image_io.h"
+#include "thumbnail/aspect.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
-#include "resample.h"
-#include "smart_crop.h"
+#include "pixels/resample.h"
+#include "thumbnail/smart_crop.h"
 #include "summary.h"
 
 namespace {

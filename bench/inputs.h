@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image.h"
+#include "pixels/image.h"
 
 struct BenchInput {
     std::string path;  // the file on disk

@@ -8,8 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "kernel_sine.h"
-#include "resample.h"
+#include "pixels/kernel_sine.h"
+#include "pixels/resample.h"
 
 namespace {
 

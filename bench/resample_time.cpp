@@ -14,7 +14,7 @@
 #include <ctime>
 #include <vector>
 
-#include "resample.h"
+#include "pixels/resample.h"
 
 static double thread_cpu_ms()
 {

@@ -10,11 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "aspect.h"
-#include "crop.h"
-#include "image_io.h"
-#include "resample.h"
-#include "smart_crop.h"
+#include "thumbnail/aspect.h"
+#include "pixels/crop.h"
+#include "io/image_io.h"
+#include "pixels/resample.h"
+#include "thumbnail/smart_crop.h"
 #include "summary.h"
 
 namespace {

@@ -34,7 +34,7 @@ if(WIN32 AND IMGTHUMB_SHARED AND CMAKE_STRIP)
       endif()
     endif()")
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/src/imgthumbnail.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/imgthumbnail.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(IMGTHUMB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quintaro-imgthumbnail)
 install(EXPORT quintaro-imgthumbnail-targets NAMESPACE quintaro:: DESTINATION ${IMGTHUMB_CMAKE_DIR})

@@ -1,5 +1,5 @@
 # The decoder and encoder versions the library was written and reviewed for.
-# The pre-decode checks (src/decode_guard.cpp) follow this decoder's reading
+# The pre-decode checks (src/io/guard/) follow this decoder's reading
 # of each format and its known holes, and the tests hold its exact pixels and
 # reasons; another version may read files differently. Upgrading is a
 # deliberate change: review the checks against the new decoder, then update
@@ -29,7 +29,7 @@ function(imgthumb_check_stb_pin dir)
         "  found:    ${version} (SHA-256 ${actual})\n"
         "  expected: SHA-256 ${expected} (stb_image 2.27 / stb_image_write 1.16, "
         "Debian 12 libstb-dev 0.0~git20220908.8b5f1f3+ds-1)\n"
-        "The checks in src/decode_guard.cpp guard this decoder's known holes and must be "
+        "The checks in src/io/guard/ guard this decoder's known holes and must be "
         "reviewed against any other version before the hashes in cmake/stb_pin.cmake are changed.")
     endif()
   endforeach()

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "contact_sheet.h"
-#include "image_io.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
-#include "resample.h"
+#include "pixels/resample.h"
 #include "smart_region.h"
 
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "image_io.h"
-#include "smart_crop.h"
+#include "io/image_io.h"
+#include "thumbnail/smart_crop.h"
 
 int smart_kept_region(const char *input, int width, int height, KeptRegion *region)
 {

@@ -14,7 +14,7 @@
 #include <stb/stb_image_write.h>
 
 #include "fuzz_input.h"
-#include "stb_bridge.h"
+#include "io/stb_bridge.h"
 
 namespace {
 

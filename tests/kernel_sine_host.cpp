@@ -20,7 +20,7 @@
 #include <cstring>
 #include <vector>
 
-#include "kernel_sine.h"
+#include "pixels/kernel_sine.h"
 #include "kernel_sine_cases.h"
 
 namespace {

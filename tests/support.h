@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image.h"
+#include "pixels/image.h"
 
 struct Pixels {
     int w = 0, h = 0;

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "aspect.h"
-#include "crop.h"
+#include "thumbnail/aspect.h"
+#include "pixels/crop.h"
 #include "imgthumbnail.h"
-#include "resample.h"
+#include "pixels/resample.h"
 #include "support.h"
 
 namespace {

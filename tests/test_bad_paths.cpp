@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "error.h"
+#include "base/error.h"
 #include "imgthumbnail.h"
 #include "support.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
-#include "error.h"
+#include "batch/batch.h"
+#include "base/error.h"
 #include "imgthumbnail.h"
 #include "support.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "crop.h"
+#include "pixels/crop.h"
 #include "support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
+#include "batch/batch.h"
 #include "support.h"
 
 namespace {

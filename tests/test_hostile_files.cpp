@@ -12,7 +12,7 @@
 
 #include "contract.h"
 #include "fuzz_input.h"
-#include "image_io.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
 #include "support.h"
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "ascii.h"
-#include "image_io.h"
+#include "common/ascii.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
-#include "stb_bridge.h"
+#include "io/stb_bridge.h"
 #include "support.h"
 
 #include <stb/stb_image_write.h>

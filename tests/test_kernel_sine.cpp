@@ -10,9 +10,9 @@
 #include <cstring>
 #include <random>
 
-#include "kernel_sine.h"
+#include "pixels/kernel_sine.h"
 #include "kernel_sine_cases.h"
-#include "resample.h"
+#include "pixels/resample.h"
 #include "support.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-#include "image_io.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
 #include "support.h"
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "crop.h"
-#include "resample.h"
+#include "pixels/crop.h"
+#include "pixels/resample.h"
 #include "support.h"
 
 namespace {

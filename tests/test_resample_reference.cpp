@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "resample.h"
+#include "pixels/resample.h"
 #include "support.h"
 
 namespace {

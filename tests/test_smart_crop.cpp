@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "crop.h"
+#include "pixels/crop.h"
 #include "imgthumbnail.h"
-#include "resample.h"
-#include "smart_crop.h"
+#include "pixels/resample.h"
+#include "thumbnail/smart_crop.h"
 #include "support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "image_io.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
 #include "support.h"
 

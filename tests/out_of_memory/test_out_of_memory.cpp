@@ -10,13 +10,13 @@
 #include <set>
 #include <string>
 
-#include "crop.h"
+#include "pixels/crop.h"
 #include "fail_alloc.h"
 #include "fuzz_input.h"
-#include "image_io.h"
+#include "io/image_io.h"
 #include "imgthumbnail.h"
-#include "resample.h"
-#include "smart_crop.h"
+#include "pixels/resample.h"
+#include "thumbnail/smart_crop.h"
 #include "support.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 // known holes) whether the file passes, is refused, or needs a look at its
 // pixel data. Where the decoder itself refuses a file, the check lets it
 // through so that the decoder's reason stands.
-#include "decode_guard.h"
+#include "io/guard/decode_guard.h"
 
 #include <climits>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "stb_bridge.h"
+#include "io/stb_bridge.h"
 
 // The decoder's default limit on a side.
 static const int64_t DECODER_MAX_SIDE = 1 << 24;

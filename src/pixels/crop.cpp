@@ -1,10 +1,10 @@
 // Region crop: one block copy per row, no per-pixel work.
-#include "crop.h"
+#include "pixels/crop.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "error.h"
+#include "base/error.h"
 
 Image sub_image(const Image &source, int32_t x, int32_t y, int32_t w, int32_t h)
 {

@@ -1,5 +1,5 @@
 // The library's file-system calls on POSIX systems.
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Separable Lanczos-3 resampling of an Image to an exact size.
 #pragma once
 
-#include "image.h"
+#include "pixels/image.h"
 
 // Most taps any output sample uses: |k - c| < 3 admits five or six.
 constexpr int LANCZOS_TAPS = 6;

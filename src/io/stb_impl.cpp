@@ -30,7 +30,7 @@ static void encoder_free(void *p);
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-#include "stb_bridge.h"
+#include "io/stb_bridge.h"
 
 // Header of a block allocated while the PNG encoder runs: a link in the
 // list of its live blocks. Two pointers keep the payload 16-byte aligned.

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
-#include "thumbnail.h"
+#include "imgthumbnail.h"
+#include "thumbnail/thumbnail.h"
 
-// Ratios selectable by imgthumbnail_aspect, width : height.
-constexpr int ASPECT_COUNT = 4;
+// Ratios selectable by imgthumbnail_aspect, width : height, in the order of
+// its ratio indices.
+constexpr int ASPECT_COUNT = IMGTHUMBNAIL_RATIO_COUNT;
 extern const int32_t ASPECT_NUM[ASPECT_COUNT];
 extern const int32_t ASPECT_DEN[ASPECT_COUNT];
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 // Body of imgthumbnail_batch once its arguments have been checked: makes
 // sure output_dir exists (creating it when missing), then runs over

@@ -2,14 +2,14 @@
 // imgthumbnail_smart. Which window wins can hang on the last bit of a sum,
 // so every floating operation keeps its precision and grouping: float for
 // luminance and energy, double for the summed-area table and the mapping.
-#include "smart_crop.h"
+#include "thumbnail/smart_crop.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "error.h"
-#include "image_io.h"
+#include "base/error.h"
+#include "io/image_io.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

@@ -1,6 +1,6 @@
 // The library's file-system calls on Windows, through the narrow (ANSI) API
 // so that paths reach the system exactly as the caller spelled them.
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Centre-crop thumbnails shared by imgthumbnail_square and imgthumbnail_aspect.
-#include "aspect.h"
+#include "thumbnail/aspect.h"
 
-#include "image_io.h"
+#include "io/image_io.h"
 
 const int32_t ASPECT_NUM[ASPECT_COUNT] = {1, 4, 16, 3};
 const int32_t ASPECT_DEN[ASPECT_COUNT] = {1, 3, 9, 2};

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "image.h"
-#include "thumbnail.h"
+#include "pixels/image.h"
+#include "thumbnail/thumbnail.h"
 
 // Longest side of the analysis image; smaller images are analysed as they are.
 constexpr int32_t ANALYSIS_MAX = 160;

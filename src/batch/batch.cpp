@@ -1,15 +1,15 @@
 // Batch thumbnails: the output directory step, the run over the input
 // directory's listing, which entries are taken and how their thumbnails are
 // named.
-#include "batch.h"
+#include "batch/batch.h"
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "ascii.h"
-#include "error.h"
+#include "common/ascii.h"
+#include "base/error.h"
 #include "imgthumbnail.h"
 
 // Input extensions the batch takes, compared without regard to ASCII case.
@@ -28,7 +28,7 @@ static bool is_separator(char c)
 
 // Formats a path into a PATH_BUF_SIZE buffer. False when the whole path
 // does not fit: such a path is never used cut.
-static bool format_path(char *buf, const char *fmt, ...) IMGT_PRINTF(2, 3);
+static bool format_path(char *buf, const char *fmt, ...) IMGTHUMB_PRINTF(2, 3);
 static bool format_path(char *buf, const char *fmt, ...)
 {
     va_list ap;

@@ -40,7 +40,7 @@
 // contraction (the build sets -ffp-contract=off), no fast-math, no x87 excess
 // precision (checked below). Only +, -, *, / and integer operations are used;
 // no platform math function.
-#include "kernel_sine.h"
+#include "pixels/kernel_sine.h"
 
 #include <cfloat>
 #include <cstdint>

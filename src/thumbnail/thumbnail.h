@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "image.h"
+#include "pixels/image.h"
 
 // A rectangle of an image, in pixels.
 struct CropRect {

@@ -14,14 +14,14 @@
 // scalar operations in the scalar order: IEEE single and double operations
 // round the same in a vector lane as in a scalar register, so the two paths
 // give the same bits on every platform.
-#include "resample.h"
+#include "pixels/resample.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "error.h"
-#include "kernel_sine.h"
+#include "base/error.h"
+#include "pixels/kernel_sine.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>

@@ -1,10 +1,8 @@
 // The only ways image data enters or leaves the library.
 #pragma once
 
-#include "image.h"
-
-// Largest side, in pixels, of an image the library accepts.
-constexpr int32_t LOAD_MAX_SIDE = 32768;
+#include "imgthumbnail.h"
+#include "pixels/image.h"
 
 // Decodes path into 8-bit RGBA, checking and decoding one open of the file.
 // 1 on success (the caller frees the pixels); 0 with "cannot decode '%s': %s"

@@ -28,8 +28,8 @@
  * Windows its one convention) and leave the caller's floating-point state
  * (rounding, flush-to-zero, x87 precision) as they found it.
  */
-#ifndef QUINTARO_IMGTHUMBNAIL_H
-#define QUINTARO_IMGTHUMBNAIL_H
+#ifndef IMGTHUMBNAIL_H
+#define IMGTHUMBNAIL_H
 
 /* The version of this header, which is the version of the library built
  * with it. */
@@ -37,6 +37,18 @@
 #define IMGTHUMBNAIL_VERSION_MINOR 0
 #define IMGTHUMBNAIL_VERSION_PATCH 0
 #define IMGTHUMBNAIL_VERSION_STRING "1.0.0"
+
+/* Largest thumbnail side of every operation (sizes run from 1). */
+#define IMGTHUMBNAIL_MAX_SIZE 4096
+/* Largest side of an input image, as decoded. */
+#define IMGTHUMBNAIL_MAX_INPUT_SIDE 32768
+
+/* The ratio argument of imgthumbnail_aspect (width : height). */
+#define IMGTHUMBNAIL_RATIO_1_1 0
+#define IMGTHUMBNAIL_RATIO_4_3 1
+#define IMGTHUMBNAIL_RATIO_16_9 2
+#define IMGTHUMBNAIL_RATIO_3_2 3
+#define IMGTHUMBNAIL_RATIO_COUNT 4
 
 #if defined(IMGTHUMBNAIL_STATIC)
 #  define IMGTHUMBNAIL_API

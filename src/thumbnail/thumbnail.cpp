@@ -1,11 +1,11 @@
 // The last step of every thumbnail operation.
-#include "thumbnail.h"
+#include "thumbnail/thumbnail.h"
 
 #include <cstdlib>
 
-#include "error.h"
-#include "image_io.h"
-#include "resample.h"
+#include "base/error.h"
+#include "io/image_io.h"
+#include "pixels/resample.h"
 
 int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output)
 {

@@ -1,7 +1,7 @@
 // Cutting a rectangle out of an Image.
 #pragma once
 
-#include "image.h"
+#include "pixels/image.h"
 
 // Copies the w x h region at (x, y) into a new tightly packed Image. The
 // rectangle must lie inside the source (the callers clamp it). On allocation
