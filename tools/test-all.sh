@@ -1,6 +1,8 @@
 #!/bin/sh
 # Builds the library three ways and runs the whole test suite on each:
 #   build/linux    the Linux build (and the Linux = Windows thumbnail check)
+#   build/scalar   the thumbnail host with the scalar kernels alone, compared
+#                  with the Linux build's (SSE2) thumbnails
 #   build/asan-clang  the Linux build under clang's AddressSanitizer + UBSan
 #   build/windows  the Windows DLL, cross-built with mingw-w64, run under wine
 # Installs what it needs first (as root). Exits non-zero if anything fails.
@@ -52,8 +54,19 @@ else
   status=1
   windows_dir=""
 fi
+# The scalar kernels alone (no SSE2): only the thumbnail host, which the
+# Linux suite runs beside its own to compare their bytes.
+scalar_dir=""
+if cmake -S . -B build/scalar -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMGTHUMB_SIMD=OFF \
+     >build/scalar.configure.log 2>&1 && cmake --build build/scalar --target crosscheck_host; then
+  scalar_dir="$top/build/scalar"
+else
+  cat build/scalar.configure.log
+  echo "scalar build failed"
+  status=1
+fi
 if configure_and_build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-     -DIMGTHUMB_WINDOWS_BUILD_DIR="$windows_dir"; then
+     -DIMGTHUMB_WINDOWS_BUILD_DIR="$windows_dir" -DIMGTHUMB_SCALAR_BUILD_DIR="$scalar_dir"; then
   run_suite "Linux" build/linux
   # The same test programs once more under valgrind (about two minutes):
   # any leak or memory error fails this one check.

@@ -8,12 +8,8 @@
 // columns, so a frame reduced to a thumbnail needs a fraction of them. The
 // values it does form are the very ones a full pass would, bit for bit.
 //
-// The row kernels work on several channel values at once with SSE2 (part of
-// every x86-64 processor) and fall back to plain loops elsewhere and for the
-// pixels left over at the end of a row. Each lane performs exactly the
-// scalar operations in the scalar order: IEEE single and double operations
-// round the same in a vector lane as in a scalar register, so the two paths
-// give the same bits on every platform.
+// The row kernels live in resample_scalar.cpp and, beside them, in
+// resample_sse2.cpp; this file plans a resize and drives them.
 #include "pixels/resample.h"
 
 #include <cmath>
@@ -22,23 +18,16 @@
 
 #include "base/error.h"
 #include "pixels/kernel_sine.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define RESAMPLE_SSE2 1
-#else
-#define RESAMPLE_SSE2 0
-#endif
+#include "pixels/resample_plan.h"
 
 static const double PI_D = 3.141592653589793;
 // Below this distance from a sample the kernel is exactly 1.
 static const double KERNEL_CENTRE_EPS = 1e-9;
 static const double KERNEL_RADIUS = 3.0;
-static const int CHANNELS = 4;
-// Channel values (bytes) the vertical kernel takes per step: one 16-byte load.
-static const int VERTICAL_BLOCK = 16;
-// Pixels the horizontal kernel finishes per step: one 16-byte store.
-static const int HORIZONTAL_BLOCK = 4;
+static const int CHANNELS = RESAMPLE_CHANNELS;
+// A row forms its values through product tables (see below) from this many
+// values on: fewer do not pay for making the tables.
+static const int64_t TABLE_MIN_VALUES = 2048;
 
 double lanczos3(double x)
 {
@@ -76,96 +65,6 @@ void lanczos_taps(int32_t n, int32_t m, int32_t i, TapSet *taps)
     }
 }
 
-// Pass 2's view of one output column: weights already rounded to single.
-// Every column has all six taps; the unused ones weigh +0, and adding a +0
-// or -0 product changes no accumulator but the sign of a zero, which no
-// byte can see (negative values and zeros both give 0).
-struct ColumnTaps {
-    int32_t offset[LANCZOS_TAPS]; // float offset of the tap's pixel in a row
-    float weight[LANCZOS_TAPS];
-    float weight_sum;
-};
-
-// The byte of one finished channel value: negative values and zero give 0;
-// otherwise min(v, 255) + 0.5, added in single precision, truncated. The
-// + 0.5f in single precision is what lets 0.49999997 round up to 1.
-static unsigned char to_byte(float v)
-{
-    if (v < 0.0f) return 0;
-    return (unsigned char)(int)((v < 255.0f ? v : 255.0f) + 0.5f);
-}
-
-// Intermediate values [from, to) of one row: products of byte and weight in
-// double, rounded to single, summed in single in ascending tap order, then
-// divided by the weight sum rounded to single.
-static void vertical_values(const unsigned char *const *rows, const double *weight, int count, float sum,
-                            int64_t from, int64_t to, float *row)
-{
-    for (int64_t q = from; q < to; q++) {
-        float acc = 0.0f;
-        for (int t = 0; t < count; t++) acc += (float)((double)rows[t][q] * weight[t]);
-        row[q] = acc / sum;
-    }
-}
-
-#if RESAMPLE_SSE2
-// Two bytes (widened to the low two 32-bit lanes of b) times w in double,
-// each rounded to single: the low two lanes of the result.
-static inline __m128 products_of_two(__m128i b, __m128d w)
-{
-    return _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtepi32_pd(b), w));
-}
-
-// Four widened bytes times w, each product exactly as the scalar kernel
-// forms it.
-static inline __m128 products_of_four(__m128i b, __m128d w)
-{
-    const __m128 lo = products_of_two(b, w);
-    const __m128 hi = products_of_two(_mm_shuffle_epi32(b, _MM_SHUFFLE(1, 0, 3, 2)), w);
-    return _mm_movelh_ps(lo, hi);
-}
-
-// Sixteen channel values per step, four accumulators of four lanes each.
-static int64_t vertical_blocks(const unsigned char *const *rows, const double *weight, int count, float sum,
-                               int64_t values, float *row)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128 divisor = _mm_set1_ps(sum);
-    int64_t q = 0;
-    for (; q + VERTICAL_BLOCK <= values; q += VERTICAL_BLOCK) {
-        __m128 acc0 = _mm_setzero_ps(), acc1 = acc0, acc2 = acc0, acc3 = acc0;
-        for (int t = 0; t < count; t++) {
-            const __m128i bytes = _mm_loadu_si128((const __m128i *)(rows[t] + q));
-            const __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
-            const __m128d w = _mm_set1_pd(weight[t]);
-            acc0 = _mm_add_ps(acc0, products_of_four(_mm_unpacklo_epi16(lo, zero), w));
-            acc1 = _mm_add_ps(acc1, products_of_four(_mm_unpackhi_epi16(lo, zero), w));
-            acc2 = _mm_add_ps(acc2, products_of_four(_mm_unpacklo_epi16(hi, zero), w));
-            acc3 = _mm_add_ps(acc3, products_of_four(_mm_unpackhi_epi16(hi, zero), w));
-        }
-        _mm_storeu_ps(row + q, _mm_div_ps(acc0, divisor));
-        _mm_storeu_ps(row + q + 4, _mm_div_ps(acc1, divisor));
-        _mm_storeu_ps(row + q + 8, _mm_div_ps(acc2, divisor));
-        _mm_storeu_ps(row + q + 12, _mm_div_ps(acc3, divisor));
-    }
-    // Then one pixel (four values) at a time: a short run of columns ends
-    // here instead of in the scalar loop.
-    for (; q + CHANNELS <= values; q += CHANNELS) {
-        __m128 acc = _mm_setzero_ps();
-        for (int t = 0; t < count; t++) {
-            int32_t word;
-            std::memcpy(&word, rows[t] + q, sizeof word);
-            const __m128i bytes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
-            acc = _mm_add_ps(acc, products_of_four(bytes, _mm_set1_pd(weight[t])));
-        }
-        _mm_storeu_ps(row + q, _mm_div_ps(acc, divisor));
-    }
-    return q;
-}
-#endif
-
-// Products of every byte value with each tap's weight, one table per tap:
-// (float)((double)b * w) for b = 0..255, the very values the kernel forms.
 // Looking a product up costs less than converting, multiplying and
 // rounding it, once a row forms enough values to pay for making the tables.
 //
@@ -174,27 +73,6 @@ static int64_t vertical_blocks(const unsigned char *const *rows, const double *w
 // per byte value: with six taps slot 0 holds 0.0f + product of tap 0; with
 // five, slot 0 holds zeros and slots 1..5 the products of taps 0..4, so the
 // sums are again (0.0f + p0) + p1 + ... in that order.
-static const int BYTE_VALUES = 256;
-static const int64_t TABLE_MIN_VALUES = 2048;
-
-struct ProductTables {
-    float slot[LANCZOS_TAPS][BYTE_VALUES];
-    const unsigned char *row[LANCZOS_TAPS]; // the source row each slot reads
-};
-
-static void make_product_table(double weight, float *product)
-{
-    int b = 0;
-#if RESAMPLE_SSE2
-    const __m128d w = _mm_set1_pd(weight);
-    const __m128i step = _mm_set1_epi32(4);
-    __m128i bytes = _mm_setr_epi32(0, 1, 2, 3);
-    for (; b < BYTE_VALUES; b += 4, bytes = _mm_add_epi32(bytes, step))
-        _mm_storeu_ps(product + b, products_of_four(bytes, w));
-#endif
-    for (; b < BYTE_VALUES; b++) product[b] = (float)((double)b * weight);
-}
-
 static void make_product_tables(const unsigned char *const *rows, const TapSet &taps, ProductTables *pt)
 {
     const int first = LANCZOS_TAPS - taps.count; // slot of tap 0
@@ -203,127 +81,46 @@ static void make_product_tables(const unsigned char *const *rows, const TapSet &
         pt->row[s] = rows[0];
     }
     for (int t = 0; t < taps.count; t++) {
-        make_product_table(taps.weight[t], pt->slot[first + t]);
+        float *product = pt->slot[first + t];
+        product_table_values(taps.weight[t], product_table_blocks(taps.weight[t], product), product);
         pt->row[first + t] = rows[t];
     }
     if (first == 0)
         for (int b = 0; b < BYTE_VALUES; b++) pt->slot[0][b] = 0.0f + pt->slot[0][b];
 }
 
-// The values [0, count) of one run, as vertical_values forms them, each
-// product looked up. Every byte is loaded on its own, straight into an
-// index: fewer instructions than taking words apart in registers. Four
-// sums at a time are divided together where SSE2 is at hand.
-static void lookup_values(const ProductTables &pt, float sum, int64_t first, int64_t count, float *row)
+// The intermediate values of the columns in the plan's spans, packed one run
+// after the other, from the source rows that one output row draws on.
+static void vertical_row(const ResamplePlan &plan, const TapSet &taps, const unsigned char *const *rows)
 {
-    const float *p0 = pt.slot[0], *p1 = pt.slot[1], *p2 = pt.slot[2], *p3 = pt.slot[3], *p4 = pt.slot[4],
-                *p5 = pt.slot[5];
-    const unsigned char *r0 = pt.row[0] + first, *r1 = pt.row[1] + first, *r2 = pt.row[2] + first,
-                        *r3 = pt.row[3] + first, *r4 = pt.row[4] + first, *r5 = pt.row[5] + first;
-    int64_t q = 0;
-#if RESAMPLE_SSE2
-    const __m128 divisor = _mm_set1_ps(sum);
-    for (; q + CHANNELS <= count; q += CHANNELS) {
-        float v[CHANNELS];
-#pragma GCC unroll 4
-        for (int j = 0; j < CHANNELS; j++)
-            v[j] = ((((p0[r0[q + j]] + p1[r1[q + j]]) + p2[r2[q + j]]) + p3[r3[q + j]]) + p4[r4[q + j]]) +
-                   p5[r5[q + j]];
-        _mm_storeu_ps(row + q, _mm_div_ps(_mm_setr_ps(v[0], v[1], v[2], v[3]), divisor));
-    }
-#endif
-    for (; q < count; q++)
-        row[q] = (((((p0[r0[q]] + p1[r1[q]]) + p2[r2[q]]) + p3[r3[q]]) + p4[r4[q]]) + p5[r5[q]]) / sum;
-}
-
-// A run of consecutive source columns that pass 2 reads, in channel values:
-// where it starts in a source row and in the packed intermediate row.
-struct ColumnSpan {
-    int64_t source, packed, count;
-};
-
-// The intermediate values of the columns in spans, packed one run after
-// the other, from the source rows that one output row draws on.
-static void vertical_row(const ImageRegion &src, const TapSet &taps, const ColumnSpan *spans, int32_t span_count,
-                         int64_t packed_values, float *row)
-{
-    const unsigned char *rows[LANCZOS_TAPS];
-    for (int t = 0; t < LANCZOS_TAPS; t++) rows[t] = src.pixels + taps.index[t] * src.stride;
     const float sum = (float)taps.weight_sum;
-    if (packed_values >= TABLE_MIN_VALUES) {
+    if (plan.packed_values >= TABLE_MIN_VALUES) {
         ProductTables pt;
         make_product_tables(rows, taps, &pt);
-        for (int32_t s = 0; s < span_count; s++)
-            lookup_values(pt, sum, spans[s].source, spans[s].count, row + spans[s].packed);
+        for (int32_t s = 0; s < plan.span_count; s++) {
+            const ColumnSpan &span = plan.spans[s];
+            float *out = plan.row + span.packed;
+            lookup_values(pt, sum, span.source, lookup_blocks(pt, sum, span.source, span.count, out), span.count,
+                          out);
+        }
         return;
     }
-    for (int32_t s = 0; s < span_count; s++) {
-        const ColumnSpan &span = spans[s];
+    for (int32_t s = 0; s < plan.span_count; s++) {
+        const ColumnSpan &span = plan.spans[s];
         const unsigned char *span_rows[LANCZOS_TAPS];
         for (int t = 0; t < LANCZOS_TAPS; t++) span_rows[t] = rows[t] + span.source;
-        float *out = row + span.packed;
-        int64_t done = 0;
-#if RESAMPLE_SSE2
-        done = vertical_blocks(span_rows, taps.weight, taps.count, sum, span.count, out);
-#endif
+        float *out = plan.row + span.packed;
+        const int64_t done = vertical_blocks(span_rows, taps.weight, taps.count, sum, span.count, out);
         vertical_values(span_rows, taps.weight, taps.count, sum, done, span.count, out);
     }
 }
 
-// Output pixels [from, to) of one row, one channel at a time.
-static void horizontal_pixels(const float *row, const ColumnTaps *cols, int32_t from, int32_t to,
-                              unsigned char *out)
+void resample_output_row(const ResamplePlan &plan, const TapSet &taps, const unsigned char *const *rows,
+                         unsigned char *out_row)
 {
-    for (int32_t k = from; k < to; k++) {
-        const ColumnTaps &ct = cols[k];
-        float acc[CHANNELS] = {0.0f, 0.0f, 0.0f, 0.0f};
-        for (int t = 0; t < LANCZOS_TAPS; t++) {
-            const float *p = row + ct.offset[t];
-            const float w = ct.weight[t];
-            for (int ch = 0; ch < CHANNELS; ch++) acc[ch] += w * p[ch];
-        }
-        for (int ch = 0; ch < CHANNELS; ch++) out[(int64_t)k * CHANNELS + ch] = to_byte(acc[ch] / ct.weight_sum);
-    }
-}
-
-#if RESAMPLE_SSE2
-// One output pixel, its four channels in the four lanes, as truncated
-// integers: t = min(v, 255) + 0.5 for every v, so that a negative v gives
-// at most 0 and the saturating packs below turn it into the byte 0, as the
-// scalar test v < 0 does.
-static inline __m128i horizontal_pixel(const float *row, const ColumnTaps &ct)
-{
-    __m128 acc = _mm_setzero_ps();
-#pragma GCC unroll 6
-    for (int t = 0; t < LANCZOS_TAPS; t++)
-        acc = _mm_add_ps(acc, _mm_mul_ps(_mm_set1_ps(ct.weight[t]), _mm_loadu_ps(row + ct.offset[t])));
-    const __m128 v = _mm_div_ps(acc, _mm_set1_ps(ct.weight_sum));
-    // minps(v, 255) is v < 255 ? v : 255, the scalar comparison.
-    const __m128 t = _mm_add_ps(_mm_min_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
-    return _mm_cvttps_epi32(t);
-}
-
-// Four output pixels per step, stored as sixteen bytes at once.
-static int32_t horizontal_blocks(const float *row, const ColumnTaps *cols, int32_t dw, unsigned char *out)
-{
-    int32_t k = 0;
-    for (; k + HORIZONTAL_BLOCK <= dw; k += HORIZONTAL_BLOCK) {
-        const __m128i p01 = _mm_packs_epi32(horizontal_pixel(row, cols[k]), horizontal_pixel(row, cols[k + 1]));
-        const __m128i p23 = _mm_packs_epi32(horizontal_pixel(row, cols[k + 2]), horizontal_pixel(row, cols[k + 3]));
-        _mm_storeu_si128((__m128i *)(out + (int64_t)k * CHANNELS), _mm_packus_epi16(p01, p23));
-    }
-    return k;
-}
-#endif
-
-// Bytes of one output row from one intermediate row.
-static void horizontal_row(const float *row, const ColumnTaps *cols, int32_t dw, unsigned char *out)
-{
-    int32_t done = 0;
-#if RESAMPLE_SSE2
-    done = horizontal_blocks(row, cols, dw, out);
-#endif
-    horizontal_pixels(row, cols, done, dw, out);
+    vertical_row(plan, taps, rows);
+    horizontal_pixels(plan.row, plan.cols, horizontal_blocks(plan.row, plan.cols, plan.dw, out_row), plan.dw,
+                      out_row);
 }
 
 ImageRegion image_region(const Image &image, int32_t x, int32_t y, int32_t w, int32_t h)
@@ -373,15 +170,14 @@ static void plan_columns(int32_t sw, int32_t dw, ColumnTaps *cols, unsigned char
         for (int t = 0; t < LANCZOS_TAPS; t++) cols[k].offset[t] = packed_at[cols[k].offset[t]] * CHANNELS;
 }
 
-Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh)
+int resample_plan_begin(int32_t sw, int32_t sh, int32_t dw, int32_t dh, ResamplePlan *plan, Image *out)
 {
-    Image out{dw, dh, nullptr};
-    out.pixels = (unsigned char *)std::malloc((size_t)image_bytes(dw, dh));
-    if (!out.pixels) {
+    *out = Image{dw, dh, nullptr};
+    out->pixels = (unsigned char *)std::malloc((size_t)image_bytes(dw, dh));
+    if (!out->pixels) {
         set_err("out of memory for %dx%d resize", dw, dh);
-        return out;
+        return 0;
     }
-    const int32_t sw = source.width, sh = source.height;
     // The horizontal pass of output row i reads only intermediate row i, so
     // one intermediate row is enough (room for every column; only the
     // columns in use are written); with it live the column taps, the runs
@@ -395,28 +191,46 @@ Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh)
     unsigned char *work =
         (unsigned char *)std::malloc(row_bytes + cols_bytes + spans_bytes + packed_at_bytes + (size_t)sw);
     if (!work) {
-        std::free(out.pixels);
-        out.pixels = nullptr;
+        std::free(out->pixels);
+        out->pixels = nullptr;
         set_err("out of memory for resize");
-        return out;
+        return 0;
     }
     // In order of alignment: floats in groups of four, 64-bit spans, then
     // 32-bit and byte entries.
-    float *row = (float *)work;
-    ColumnSpan *spans = (ColumnSpan *)(work + row_bytes);
-    ColumnTaps *cols = (ColumnTaps *)(work + row_bytes + spans_bytes);
+    plan->sw = sw;
+    plan->sh = sh;
+    plan->dw = dw;
+    plan->dh = dh;
+    plan->work = work;
+    plan->row = (float *)work;
+    plan->spans = (ColumnSpan *)(work + row_bytes);
+    plan->cols = (ColumnTaps *)(work + row_bytes + spans_bytes);
     int32_t *packed_at = (int32_t *)(work + row_bytes + spans_bytes + cols_bytes);
     unsigned char *used = work + row_bytes + spans_bytes + cols_bytes + packed_at_bytes;
-    int32_t span_count;
-    int64_t packed_values;
-    plan_columns(sw, dw, cols, used, packed_at, spans, &span_count, &packed_values);
+    plan_columns(sw, dw, plan->cols, used, packed_at, plan->spans, &plan->span_count, &plan->packed_values);
+    return 1;
+}
+
+void resample_plan_end(ResamplePlan *plan)
+{
+    std::free(plan->work);
+    plan->work = nullptr;
+}
+
+Image resize_image(const ImageRegion &source, int32_t dw, int32_t dh)
+{
+    ResamplePlan plan;
+    Image out;
+    if (!resample_plan_begin(source.width, source.height, dw, dh, &plan, &out)) return out;
     for (int32_t i = 0; i < dh; i++) {
         TapSet taps;
-        lanczos_taps(sh, dh, i, &taps);
-        vertical_row(source, taps, spans, span_count, packed_values, row);
-        horizontal_row(row, cols, dw, out.pixels + (int64_t)i * dw * CHANNELS);
+        lanczos_taps(source.height, dh, i, &taps);
+        const unsigned char *rows[LANCZOS_TAPS];
+        for (int t = 0; t < LANCZOS_TAPS; t++) rows[t] = source.pixels + taps.index[t] * source.stride;
+        resample_output_row(plan, taps, rows, out.pixels + (int64_t)i * dw * CHANNELS);
     }
-    std::free(work);
+    resample_plan_end(&plan);
     return out;
 }
 

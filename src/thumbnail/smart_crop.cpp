@@ -10,13 +10,7 @@
 
 #include "base/error.h"
 #include "io/image_io.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define SMART_SSE2 1
-#else
-#define SMART_SSE2 0
-#endif
+#include "pixels/pixel_sums.h"
 
 static const int RGBA_CHANNELS = 4;
 
@@ -46,50 +40,6 @@ static void block_bounds(int32_t size, int32_t count, int32_t *lo, int32_t *hi)
         if (b > size) b = size;
         lo[i] = a;
         hi[i] = b;
-    }
-}
-
-#if SMART_SSE2
-// Pixels per 16-byte load, and loads a 16-bit lane takes before it could
-// overflow: each lane adds one channel of two pixels per load, and
-// 2 * 128 * 255 < 65536.
-static const int PIXELS_PER_LOAD = 4;
-static const int64_t LOADS_PER_FLUSH = 128;
-#endif
-
-// Adds the channels of the pixels [p, end) into s[0..3]. Integer sums are
-// exact, so grouping the additions differently gives the same totals.
-static void add_pixels(const unsigned char *p, const unsigned char *end, uint32_t *s)
-{
-#if SMART_SSE2
-    const int64_t load_bytes = PIXELS_PER_LOAD * RGBA_CHANNELS;
-    if (end - p >= load_bytes) {
-        const __m128i zero = _mm_setzero_si128();
-        __m128i total = _mm_setzero_si128();
-        while (end - p >= load_bytes) {
-            int64_t loads = (end - p) / load_bytes;
-            if (loads > LOADS_PER_FLUSH) loads = LOADS_PER_FLUSH;
-            // Sixteen-bit lanes: channel c of the even pixels in lane c, of
-            // the odd ones in lane 4 + c.
-            __m128i acc = zero;
-            for (int64_t i = 0; i < loads; i++, p += load_bytes) {
-                const __m128i px = _mm_loadu_si128((const __m128i *)p);
-                acc = _mm_add_epi16(acc, _mm_unpacklo_epi8(px, zero));
-                acc = _mm_add_epi16(acc, _mm_unpackhi_epi8(px, zero));
-            }
-            total = _mm_add_epi32(total, _mm_unpacklo_epi16(acc, zero));
-            total = _mm_add_epi32(total, _mm_unpackhi_epi16(acc, zero));
-        }
-        uint32_t t[RGBA_CHANNELS];
-        _mm_storeu_si128((__m128i *)t, total);
-        for (int c = 0; c < RGBA_CHANNELS; c++) s[c] += t[c];
-    }
-#endif
-    for (; p < end; p += RGBA_CHANNELS) {
-        s[0] += p[0];
-        s[1] += p[1];
-        s[2] += p[2];
-        s[3] += p[3];
     }
 }
 
