@@ -4,10 +4,31 @@
 #include "imgthumbnail.h"
 #include "pixels/image.h"
 
-// Decodes path into 8-bit RGBA, checking and decoding one open of the file.
-// 1 on success (the caller frees the pixels); 0 with "cannot decode '%s': %s"
-// (the reason always printable text) or "image too large: %dx%d", and *image
-// left empty (0 x 0, no buffer).
+#include <cstdio>
+
+// An input file, opened once: the checks before decoding and every decoder
+// read this one stream, so the bytes checked are the bytes decoded.
+struct InputFile {
+    FILE *file;
+    const char *path;  // as the caller gave it, for the messages
+    bool rows_refused; // a row decoder gave the file back: the decoder reads it
+};
+
+// Opens path and runs the checks before decoding on it. 1 with the file
+// open; 0 with "cannot decode '%s': %s" or "image too large: %dx%d" and
+// nothing open.
+int open_input(const char *path, InputFile *in);
+
+// Decodes the whole of an open input, from its start, into 8-bit RGBA: the
+// row decoders where they take the file, else the decoder itself, with the
+// same pixels either way. 1 on success (the caller frees the pixels); 0 with
+// "cannot decode '%s': %s" (the reason always printable text) or "image too
+// large: %dx%d", and *image left empty (0 x 0, no buffer).
+int decode_input(InputFile *in, Image *image);
+
+void close_input(InputFile *in);
+
+// open_input, decode_input and close_input in one.
 int load_image(const char *path, Image *image);
 
 // Encodes image into path, in the format its extension names (jpg/jpeg, bmp,

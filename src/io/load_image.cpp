@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "io/guard/decode_guard.h"
+#include "io/row_source.h"
 #include "io/stb_bridge.h"
 
 // Longest decoder reason passed on, after escaping (the message is cut
@@ -47,42 +48,104 @@ static const char *printable_reason(const char *reason, char *buf)
     return buf;
 }
 
-// The guard and the decoder read the same open file, so the bytes that
-// were checked are the bytes that are decoded.
-static int load_from_stream(const char *path, FILE *f, Image *image)
+int open_input(const char *path, InputFile *in)
 {
-    const GuardVerdict verdict = decode_guard(f, IMGTHUMBNAIL_MAX_INPUT_SIDE);
+    in->path = path;
+    in->rows_refused = false;
+    in->file = std::fopen(path, "rb");
+    if (!in->file) {
+        set_err("cannot decode '%s': %s", path, "can't fopen");
+        return 0;
+    }
+    const GuardVerdict verdict = decode_guard(in->file, IMGTHUMBNAIL_MAX_INPUT_SIDE);
     if (verdict.reason) {
         set_err("cannot decode '%s': %s", path, verdict.reason);
-        return 0;
-    }
-    if (verdict.too_large.width > 0) {
+    } else if (verdict.too_large.width > 0) {
         set_err("image too large: %dx%d", verdict.too_large.width, verdict.too_large.height);
+    } else {
+        return 1;
+    }
+    close_input(in);
+    return 0;
+}
+
+void close_input(InputFile *in)
+{
+    if (in->file) std::fclose(in->file);
+    in->file = nullptr;
+}
+
+static int rewind_input(InputFile *in)
+{
+    if (std::fseek(in->file, 0, SEEK_SET) != 0) {
+        set_err("cannot decode '%s': %s", in->path, "can't fseek");
         return 0;
     }
-    if (std::fseek(f, 0, SEEK_SET) != 0) {
-        set_err("cannot decode '%s': %s", path, "can't fseek");
-        return 0;
-    }
-    std::clearerr(f);
-    stb_clear_failure_reason();
-    int w = 0, h = 0, channels = 0;
-    unsigned char *pixels = stbi_load_from_file(f, &w, &h, &channels, 4);
-    if (!pixels) {
-        char reason[REASON_BUF];
-        set_err("cannot decode '%s': %s", path, printable_reason(stbi_failure_reason(), reason));
-        return 0;
-    }
+    std::clearerr(in->file);
+    return 1;
+}
+
+// Every image handed on has sides of 1 to IMGTHUMBNAIL_MAX_INPUT_SIDE.
+static int check_decoded_size(const InputFile &in, int w, int h)
+{
     // Some of the decoder's formats accept a side of 0 and hand back an
-    // empty buffer; every Image the library passes on has sides of 1 or more.
+    // empty buffer.
     if (w < 1 || h < 1) {
-        std::free(pixels);
-        set_err("cannot decode '%s': %s", path, "0-pixel image");
+        set_err("cannot decode '%s': %s", in.path, "0-pixel image");
         return 0;
     }
     if (w > IMGTHUMBNAIL_MAX_INPUT_SIDE || h > IMGTHUMBNAIL_MAX_INPUT_SIDE) {
-        std::free(pixels);
         set_err("image too large: %dx%d", w, h);
+        return 0;
+    }
+    return 1;
+}
+
+// The whole image through a row decoder: 1 with the image; 0 with the
+// message when memory runs out; -1 when the decoder hands the file back
+// (nothing kept, the input to be read again from its start).
+static int decode_by_rows(InputFile *in, Image *image)
+{
+    RowSource src;
+    if (!row_source_open(in, &src)) return -1;
+    const int32_t w = src.width, h = src.height;
+    unsigned char *pixels = (unsigned char *)std::malloc((size_t)image_bytes(w, h));
+    if (!pixels) {
+        row_source_close(&src);
+        // What the decoder says when it cannot allocate the image.
+        set_err("cannot decode '%s': %s", in->path, "outofmem");
+        return 0;
+    }
+    const int64_t stride = (int64_t)w * 4;
+    bool whole = true;
+    for (int32_t y = 0; y < h && whole; y++) whole = row_source_next(&src, pixels + y * stride, 0, w) != 0;
+    whole = whole && row_source_finish(&src);
+    row_source_close(&src);
+    if (!whole) {
+        std::free(pixels);
+        return -1;
+    }
+    *image = Image{w, h, pixels};
+    return 1;
+}
+
+int decode_input(InputFile *in, Image *image)
+{
+    *image = Image{0, 0, nullptr};
+    if (!rewind_input(in)) return 0;
+    const int by_rows = decode_by_rows(in, image);
+    if (by_rows >= 0) return by_rows;
+    if (!rewind_input(in)) return 0;
+    stb_clear_failure_reason();
+    int w = 0, h = 0, channels = 0;
+    unsigned char *pixels = stbi_load_from_file(in->file, &w, &h, &channels, 4);
+    if (!pixels) {
+        char reason[REASON_BUF];
+        set_err("cannot decode '%s': %s", in->path, printable_reason(stbi_failure_reason(), reason));
+        return 0;
+    }
+    if (!check_decoded_size(*in, w, h)) {
+        std::free(pixels);
         return 0;
     }
     *image = Image{w, h, pixels};
@@ -92,13 +155,9 @@ static int load_from_stream(const char *path, FILE *f, Image *image)
 int load_image(const char *path, Image *image)
 {
     *image = Image{0, 0, nullptr};
-    FILE *f = std::fopen(path, "rb");
-    if (!f) {
-        set_err("cannot decode '%s': %s", path, "can't fopen");
-        return 0;
-    }
-    const int ok = load_from_stream(path, f, image);
-    std::fclose(f);
+    InputFile in;
+    if (!open_input(path, &in)) return 0;
+    const int ok = decode_input(&in, image);
+    close_input(&in);
     return ok;
 }
-

@@ -52,8 +52,27 @@ void aspect_thumb_size(int32_t cw, int32_t ch, int32_t size, int32_t num, int32_
 
 int op_aspect_common(const char *input, const char *output, int32_t size, int32_t num, int32_t den)
 {
+    InputFile in;
+    if (!open_input(input, &in)) return 0;
+    // A row decoder's rows go straight into the resampler: the crop and the
+    // thumbnail's size follow from the header's width and height alone.
+    RowSource rows;
+    if (row_source_open(&in, &rows)) {
+        const CropRect r = aspect_crop_rect(rows.width, rows.height, num, den);
+        int32_t tw, th;
+        aspect_thumb_size(r.w, r.h, size, num, den, &tw, &th);
+        Image thumb;
+        const int made = resize_rows(&rows, r, tw, th, &thumb);
+        row_source_close(&rows);
+        if (made >= 0) {
+            close_input(&in);
+            return made ? save_thumbnail(&thumb, output) : 0;
+        }
+    }
     Image src;
-    if (!load_image(input, &src)) return 0;
+    const int decoded = decode_input(&in, &src);
+    close_input(&in);
+    if (!decoded) return 0;
 
     const CropRect r = aspect_crop_rect(src.width, src.height, num, den);
     int32_t tw, th;

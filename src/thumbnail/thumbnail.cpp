@@ -1,4 +1,5 @@
-// The last step of every thumbnail operation.
+// The last step of every thumbnail operation: resample the region kept and
+// write the thumbnail.
 #include "thumbnail/thumbnail.h"
 
 #include <cstdlib>
@@ -6,6 +7,17 @@
 #include "base/error.h"
 #include "io/image_io.h"
 #include "pixels/resample.h"
+#include "pixels/row_resampler.h"
+
+int save_thumbnail(Image *thumb, const char *output)
+{
+    const int ok = save_image(output, *thumb);
+    std::free(thumb->pixels);
+    *thumb = Image{0, 0, nullptr};
+    if (!ok) return 0;
+    clear_err();
+    return 1;
+}
 
 int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output)
 {
@@ -14,10 +26,26 @@ int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t t
     std::free(source->pixels);
     *source = Image{0, 0, nullptr};
     if (!thumb.pixels) return 0;
+    return save_thumbnail(&thumb, output);
+}
 
-    const int ok = save_image(output, thumb);
-    std::free(thumb.pixels);
-    if (!ok) return 0;
-    clear_err();
+int resize_rows(RowSource *src, const CropRect &region, int32_t tw, int32_t th, Image *thumb)
+{
+    RowResampler r;
+    if (!row_resampler_begin(&r, region.w, region.h, tw, th)) return 0;
+    for (int32_t y = 0; y < src->height; y++) {
+        const bool in_region = y >= region.y && y < region.y + region.h;
+        unsigned char *slot = in_region ? row_resampler_slot(&r) : nullptr;
+        if (!row_source_next(src, slot, region.x, region.w)) {
+            row_resampler_discard(&r);
+            return -1;
+        }
+        if (in_region) row_resampler_push(&r);
+    }
+    if (!row_source_finish(src)) {
+        row_resampler_discard(&r);
+        return -1;
+    }
+    *thumb = row_resampler_finish(&r);
     return 1;
 }
