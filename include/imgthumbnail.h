@@ -15,9 +15,17 @@
  * so a name that code page cannot spell cannot be reached; elsewhere they
  * are bytes (UTF-8, as a rule).
  *
- * One caller at a time: the library keeps one last-error message for the
- * whole process and takes no lock, so call it from one thread at a time and
- * read the message before the next call. For parallel work use processes.
+ * Threads: the library keeps one last-error message for the whole process
+ * and takes no lock. Calls from several threads at once are safe (each
+ * thumbnail is the one a lone call writes; nothing else is shared between
+ * calls), but the message read after a failure may then be another
+ * thread's. For a message you can trust, call from one thread at a time and
+ * read the message before the next call; for parallel work use processes.
+ *
+ * Outputs are replaced in one step, never left partial. A process killed
+ * while writing leaves nothing behind on Linux (the new file has no name
+ * until it is whole); elsewhere, or on a file system without unnamed files,
+ * it may leave a temporary ".imgthumb-PID-N.tmp" beside the output.
  *
  * The message: imgthumbnail_last_error() always returns the same pointer,
  * never NULL, to text owned by the library; it stays valid while the

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,29 +76,53 @@ TEST(OutputFiles, FailedEncodingKeepsTheOldOutput)
     EXPECT_EQ(entries(dir), (std::vector<std::string>{"old.jpg"}));
 }
 
-bool running_as_root()
+// Runs body as an unprivileged user: as the caller when that is no
+// superuser; when it is root (as in CI, where permissions would not stop
+// it), in a child process that hands dir to the user nobody and becomes
+// that user first. The child's failures are printed as they happen; its
+// exit status reports them here.
+template <typename Body> void as_unprivileged(const std::string &dir, Body body)
 {
-#ifdef _WIN32
-    return false;
-#else
-    return geteuid() == 0;
+#ifndef _WIN32
+    if (geteuid() == 0) {
+        const struct passwd *nobody = getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr) << "no user nobody to drop to";
+        ASSERT_EQ(chown(dir.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(2);
+            body();
+            std::fflush(nullptr);
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "the run as nobody failed (status " << status << ")";
+        return;
+    }
 #endif
+    (void)dir;
+    body();
 }
 
 // A read-only thumbnail is not replaced, as fopen would not open it.
 TEST(OutputFiles, ReadOnlyOutputIsKept)
 {
-    if (running_as_root()) GTEST_SKIP() << "root writes read-only files";
     const std::string dir = scratch_dir();
-    const std::string path = dir + "/t.png";
-    write_bytes(path, OLD_BYTES);
-    fs::permissions(path, fs::perms::owner_read, fs::perm_options::replace);
-    Pixels src = gradient(8, 8);
-    EXPECT_EQ(save_image(path.c_str(), as_image(src)), 0);
-    EXPECT_EQ(imgthumbnail_last_error(), encode_error(path));
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
-    EXPECT_EQ(read_bytes(path), OLD_BYTES);
-    EXPECT_EQ(entries(dir), (std::vector<std::string>{"t.png"}));
+    as_unprivileged(dir, [&] {
+        const std::string path = dir + "/t.png";
+        write_bytes(path, OLD_BYTES);
+        fs::permissions(path, fs::perms::owner_read, fs::perm_options::replace);
+        Pixels src = gradient(8, 8);
+        EXPECT_EQ(save_image(path.c_str(), as_image(src)), 0);
+        EXPECT_EQ(imgthumbnail_last_error(), encode_error(path));
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+        EXPECT_EQ(read_bytes(path), OLD_BYTES);
+        EXPECT_EQ(entries(dir), (std::vector<std::string>{"t.png"}));
+    });
 }
 
 #ifndef _WIN32
@@ -202,18 +229,19 @@ TEST(OutputFiles, SpecialFilesAreWrittenDirectly)
 // written is written in place, as before.
 TEST(OutputFiles, WritableOutputInALockedFolder)
 {
-    if (running_as_root()) GTEST_SKIP() << "root makes files in any folder";
     const std::string dir = scratch_dir();
-    const std::string locked = dir + "/locked";
-    fs::create_directories(locked);
-    write_bytes(locked + "/t.png", OLD_BYTES);
-    chmod(locked.c_str(), 0555);
-    Pixels src = gradient(8, 8);
-    EXPECT_EQ(save_image((locked + "/t.png").c_str(), as_image(src)), 1) << imgthumbnail_last_error();
-    EXPECT_EQ(save_image((locked + "/new.png").c_str(), as_image(src)), 0);
-    chmod(locked.c_str(), 0755);
-    EXPECT_EQ(read_pixels(locked + "/t.png").w, 8);
-    EXPECT_EQ(entries(locked), (std::vector<std::string>{"t.png"}));
+    as_unprivileged(dir, [&] {
+        const std::string locked = dir + "/locked";
+        fs::create_directories(locked);
+        write_bytes(locked + "/t.png", OLD_BYTES);
+        chmod(locked.c_str(), 0555);
+        Pixels src = gradient(8, 8);
+        EXPECT_EQ(save_image((locked + "/t.png").c_str(), as_image(src)), 1) << imgthumbnail_last_error();
+        EXPECT_EQ(save_image((locked + "/new.png").c_str(), as_image(src)), 0);
+        chmod(locked.c_str(), 0755);
+        EXPECT_EQ(read_pixels(locked + "/t.png").w, 8);
+        EXPECT_EQ(entries(locked), (std::vector<std::string>{"t.png"}));
+    });
 }
 
 #endif

@@ -4,6 +4,7 @@
 #   build/scalar   the thumbnail host with the scalar kernels alone, compared
 #                  with the Linux build's (SSE2) thumbnails
 #   build/asan-clang  the Linux build under clang's AddressSanitizer + UBSan
+#   build/tsan     the thread test's host under ThreadSanitizer
 #   build/windows  the Windows DLL, cross-built with mingw-w64, run under wine
 # Installs what it needs first (as root). Exits non-zero if anything fails.
 set -u
@@ -82,6 +83,19 @@ if configure_and_build build/asan-clang -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMGT
   run_suite "Linux, clang AddressSanitizer + UBSan" build/asan-clang
 else
   echo "sanitizer build failed"
+  status=1
+fi
+# ThreadSanitizer (GCC's): the thread test's host alone. The one message of
+# the seven functions is shared by design; tests/tsan.supp says so.
+echo "== Linux, ThreadSanitizer: eight threads at once =="
+if cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMGTHUMB_TSAN=ON \
+     >build/tsan.configure.log 2>&1 && cmake --build build/tsan --target thread_host &&
+   (cd build/tsan && rm -rf threads &&
+    TSAN_OPTIONS="halt_on_error=1 exitcode=66 suppressions=$top/tests/tsan.supp" bin/thread_host threads); then
+  passed=$((passed + 1))
+else
+  echo "the ThreadSanitizer run failed"
+  failed=$((failed + 1))
   status=1
 fi
 [ -n "$windows_dir" ] && run_suite "Windows DLL under wine" build/windows

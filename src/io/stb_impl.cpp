@@ -39,16 +39,23 @@ struct TrackedBlock {
     TrackedBlock *next;
 };
 
-static TrackedBlock s_live = {&s_live, &s_live};
-static bool s_tracking = false;
-static std::jmp_buf s_out_of_memory;
+// One run of the PNG encoder: the list of its live blocks, and where a
+// failed allocation jumps to.
+struct EncoderRun {
+    TrackedBlock live;
+    std::jmp_buf out_of_memory;
+};
 
-static void link_block(TrackedBlock *b)
+// The run of the calling thread, while png_encode_to_mem runs on it; each
+// thread has its own, so encoders on several threads never meet.
+static thread_local EncoderRun *s_run = nullptr;
+
+static void link_block(EncoderRun *run, TrackedBlock *b)
 {
-    b->prev = &s_live;
-    b->next = s_live.next;
-    s_live.next->prev = b;
-    s_live.next = b;
+    b->prev = &run->live;
+    b->next = run->live.next;
+    run->live.next->prev = b;
+    run->live.next = b;
 }
 
 static void unlink_block(TrackedBlock *b)
@@ -59,31 +66,33 @@ static void unlink_block(TrackedBlock *b)
 
 static void *encoder_malloc(size_t size)
 {
-    if (!s_tracking) return std::malloc(size);
+    EncoderRun *run = s_run;
+    if (!run) return std::malloc(size);
     TrackedBlock *b = (TrackedBlock *)std::malloc(sizeof(TrackedBlock) + size);
-    if (!b) std::longjmp(s_out_of_memory, 1);
-    link_block(b);
+    if (!b) std::longjmp(run->out_of_memory, 1);
+    link_block(run, b);
     return b + 1;
 }
 
 static void *encoder_realloc(void *p, size_t size)
 {
-    if (!s_tracking) return std::realloc(p, size);
+    EncoderRun *run = s_run;
+    if (!run) return std::realloc(p, size);
     if (!p) return encoder_malloc(size);
     TrackedBlock *old = (TrackedBlock *)p - 1;
     unlink_block(old);
     TrackedBlock *b = (TrackedBlock *)std::realloc(old, sizeof(TrackedBlock) + size);
     if (!b) {
-        link_block(old);
-        std::longjmp(s_out_of_memory, 1);
+        link_block(run, old);
+        std::longjmp(run->out_of_memory, 1);
     }
-    link_block(b);
+    link_block(run, b);
     return b + 1;
 }
 
 static void encoder_free(void *p)
 {
-    if (!s_tracking) {
+    if (!s_run) {
         std::free(p);
         return;
     }
@@ -95,9 +104,11 @@ static void encoder_free(void *p)
 
 unsigned char *png_encode_to_mem(const unsigned char *pixels, int w, int h, int channels, int *out_len)
 {
+    EncoderRun run;
+    run.live.prev = run.live.next = &run.live;
     unsigned char *volatile result = nullptr;
-    s_tracking = true;
-    if (setjmp(s_out_of_memory) == 0) {
+    s_run = &run;
+    if (setjmp(run.out_of_memory) == 0) {
         int len = 0;
         unsigned char *png = stbi_write_png_to_mem(pixels, 0, w, h, channels, &len);
         if (png) {
@@ -111,12 +122,12 @@ unsigned char *png_encode_to_mem(const unsigned char *pixels, int w, int h, int 
         }
     }
     // Whatever is still listed was abandoned by a failure.
-    while (s_live.next != &s_live) {
-        TrackedBlock *b = s_live.next;
+    while (run.live.next != &run.live) {
+        TrackedBlock *b = run.live.next;
         unlink_block(b);
         std::free(b);
     }
-    s_tracking = false;
+    s_run = nullptr;
     return result;
 }
 

@@ -61,11 +61,19 @@ int file_id(const char *path, FileId *id);
 // Anything else (a device such as /dev/null, a FIFO) is written directly,
 // and so is an output beside which no temporary file can be made (a folder
 // closed to new files, a path at the system's length limit).
+//
+// Where the system offers it (Linux: O_TMPFILE), the new file has no name at
+// all while it is written and gets one only once it is complete, so a
+// process killed mid-write leaves nothing behind. Elsewhere it is a named
+// temporary file, which a killed process leaves (the command removes those
+// of its workers).
 struct OutputFile {
     FILE *file;                 // open for binary writing
     char temp[PATH_BUF_SIZE];   // the temporary file; empty when writing directly
     char target[PATH_BUF_SIZE]; // the file that the temporary file replaces
     bool remove_on_failure;     // a direct write to a regular file
+    bool unnamed;               // the file has no name yet (see above)
+    bool target_new;            // nothing was at target when it was opened
 };
 
 // Opens path for writing. 0 (nothing created, nothing changed) when it

@@ -1,6 +1,7 @@
 // The library's file-system calls on POSIX systems.
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -72,8 +73,11 @@ static const mode_t PERMISSION_BITS = 0777;
 static const int MAX_LINK_DEPTH = 40;
 // Names tried for a temporary file before giving up.
 static const int TEMP_ATTEMPTS = 100;
+// Room for "/proc/self/fd/" and any descriptor number.
+static const size_t PROC_FD_PATH_SIZE = 32;
 
-static unsigned s_temp_counter = 0;
+// Numbers the temporary files of this process; threads take turns.
+static std::atomic<unsigned> s_temp_counter{0};
 
 enum OutputKind { OUTPUT_NEW, OUTPUT_REGULAR, OUTPUT_OTHER };
 
@@ -114,7 +118,7 @@ static int create_temp(const char *target, char *temp)
 {
     const size_t folder = folder_length(target);
     for (int attempt = 0; attempt < TEMP_ATTEMPTS; attempt++) {
-        if (!temp_path_beside(target, folder, (unsigned long)getpid(), s_temp_counter++, temp)) {
+        if (!temp_path_beside(target, folder, (unsigned long)getpid(), s_temp_counter.fetch_add(1), temp)) {
             errno = ENAMETOOLONG;
             return -1;
         }
@@ -124,11 +128,80 @@ static int create_temp(const char *target, char *temp)
     return -1;
 }
 
+// An unnamed file in target's folder (O_TMPFILE): nothing of it can be seen
+// until name_unnamed links it. Its descriptor, or -1 where the system or
+// the file system has no unnamed files, or /proc (through which it gets its
+// name) is missing.
+static int create_unnamed(const char *target)
+{
+#ifdef O_TMPFILE
+    char folder[PATH_BUF_SIZE];
+    const size_t len = folder_length(target);
+    if (len == 0) {
+        folder[0] = '.';
+        folder[1] = '\0';
+    } else {
+        std::memcpy(folder, target, len);
+        folder[len] = '\0';
+    }
+    const int fd = open(folder, O_TMPFILE | O_WRONLY | O_CLOEXEC | O_NOCTTY, NEW_FILE_MODE);
+    if (fd < 0) return -1;
+    char proc[PROC_FD_PATH_SIZE];
+    struct stat st;
+    if (std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd) >= (int)sizeof proc || stat(proc, &st) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+#else
+    (void)target;
+    return -1;
+#endif
+}
+
+// Gives the complete unnamed file behind fd its name: straight the target's
+// when nothing was there, else a temporary name beside it that then
+// replaces the target in one step. 1 on success; 0 with nothing changed.
+static int name_unnamed(int fd, OutputFile *out)
+{
+    char proc[PROC_FD_PATH_SIZE];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    if (out->target_new) {
+        if (linkat(AT_FDCWD, proc, AT_FDCWD, out->target, AT_SYMLINK_FOLLOW) == 0) return 1;
+        // Someone made a file there meanwhile: it is replaced like any other.
+        if (errno != EEXIST) return 0;
+    }
+    const size_t folder = folder_length(out->target);
+    for (int attempt = 0; attempt < TEMP_ATTEMPTS; attempt++) {
+        if (!temp_path_beside(out->target, folder, (unsigned long)getpid(), s_temp_counter.fetch_add(1), out->temp))
+            return 0;
+        if (linkat(AT_FDCWD, proc, AT_FDCWD, out->temp, AT_SYMLINK_FOLLOW) == 0) {
+            if (rename(out->temp, out->target) == 0) return 1;
+            unlink(out->temp);
+            return 0;
+        }
+        if (errno != EEXIST) return 0;
+    }
+    return 0;
+}
+
+// The new file as a stream: 1, or 0 with fd closed.
+static int open_stream(int fd, OutputKind kind, const struct stat &old, OutputFile *out)
+{
+    if ((kind != OUTPUT_REGULAR || fchmod(fd, old.st_mode & PERMISSION_BITS) == 0) &&
+        (out->file = fdopen(fd, "wb")) != nullptr)
+        return 1;
+    close(fd);
+    return 0;
+}
+
 int open_output(const char *path, OutputFile *out)
 {
     out->file = nullptr;
     out->temp[0] = '\0';
     out->remove_on_failure = false;
+    out->unnamed = false;
+    out->target_new = false;
     OutputKind kind = resolve_output(path, out->target);
     struct stat old = {};
     if (kind == OUTPUT_REGULAR) {
@@ -142,12 +215,15 @@ int open_output(const char *path, OutputFile *out)
         if (!S_ISREG(old.st_mode)) kind = OUTPUT_OTHER;
     }
     if (kind != OUTPUT_OTHER) {
-        const int fd = create_temp(out->target, out->temp);
+        out->target_new = kind == OUTPUT_NEW;
+        int fd = create_unnamed(out->target);
         if (fd >= 0) {
-            if ((kind != OUTPUT_REGULAR || fchmod(fd, old.st_mode & PERMISSION_BITS) == 0) &&
-                (out->file = fdopen(fd, "wb")) != nullptr)
-                return 1;
-            close(fd);
+            out->unnamed = true;
+            return open_stream(fd, kind, old, out);
+        }
+        fd = create_temp(out->target, out->temp);
+        if (fd >= 0) {
+            if (open_stream(fd, kind, old, out)) return 1;
             unlink(out->temp);
             return 0;
         }
@@ -165,8 +241,17 @@ int open_output(const char *path, OutputFile *out)
 int close_output(OutputFile *out, bool ok)
 {
     if (std::fflush(out->file) != 0) ok = false;
+    // An unnamed file is named through a descriptor of its own, once the
+    // stream's close has said that everything reached the file.
+    const int keep = out->unnamed && ok ? dup(fileno(out->file)) : -1;
     if (std::fclose(out->file) != 0) ok = false;
     out->file = nullptr;
+    if (out->unnamed) {
+        // Not named, it vanishes with its last descriptor.
+        const int named = keep >= 0 && ok && name_unnamed(keep, out);
+        if (keep >= 0) close(keep);
+        return named;
+    }
     if (out->temp[0]) {
         if (ok && rename(out->temp, out->target) == 0) return 1;
         unlink(out->temp);

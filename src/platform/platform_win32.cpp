@@ -2,6 +2,7 @@
 // so that paths reach the system exactly as the caller spelled them.
 #include "platform/platform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +64,8 @@ int file_id(const char *path, FileId *id)
 // Names tried for a temporary file before giving up.
 static const int TEMP_ATTEMPTS = 100;
 
-static unsigned s_temp_counter = 0;
+// Numbers the temporary files of this process; threads take turns.
+static std::atomic<unsigned> s_temp_counter{0};
 
 enum OutputKind { OUTPUT_NEW, OUTPUT_REGULAR, OUTPUT_OTHER };
 
@@ -102,7 +104,7 @@ static int create_temp(const char *target, char *temp)
 {
     const size_t folder = folder_length(target);
     for (int attempt = 0; attempt < TEMP_ATTEMPTS; attempt++) {
-        if (!temp_path_beside(target, folder, (unsigned long)GetCurrentProcessId(), s_temp_counter++, temp)) {
+        if (!temp_path_beside(target, folder, (unsigned long)GetCurrentProcessId(), s_temp_counter.fetch_add(1), temp)) {
             errno = ENAMETOOLONG;
             return -1;
         }
