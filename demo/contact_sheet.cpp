@@ -2,6 +2,7 @@
 // script, no external resources), so it opens from the disk in any browser.
 #include "contact_sheet.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -17,7 +18,7 @@ body { font: 14px/1.45 "DejaVu Sans", Verdana, sans-serif; margin: 24px; backgro
 h1 { font-size: 21px; margin: 0 0 6px; }
 p.note { margin: 0 0 8px; color: #444; max-width: 70em; }
 #image-check { font-weight: bold; }
-#image-check.bad { color: #b00020; }
+#image-check.bad, p.failures { color: #b00020; }
 section { background: #fff; border: 1px solid #d8d8d4; border-radius: 6px; padding: 12px 16px 14px; margin: 14px 0; }
 h2 { font-size: 15px; margin: 0 0 10px; }
 h2 span { font-weight: normal; color: #555; }
@@ -33,6 +34,7 @@ figcaption b { color: #111; }
 .kept { position: absolute; box-sizing: border-box; border-width: 3px; }
 .swatch { display: inline-block; width: 14px; height: 9px; border-width: 3px; vertical-align: middle; margin-right: 4px; }
 .failed { width: 170px; padding: 8px; border: 1px dashed #b00020; color: #b00020; font-size: 12px; line-height: 1.4; }
+.failed.unread { width: auto; margin: 4px 0; font-family: "DejaVu Sans Mono", monospace; }
 a { color: #0a58ca; }
 )";
 
@@ -114,7 +116,15 @@ void put_source(std::string &out, const SheetSource &s)
 {
     out += "<section class=\"source\" id=\"" + html(url_path(s.name)) + "\">\n<h2>" + html(s.name) + " <span>";
     if (!s.decoded) {
-        out += "does not decode: " + html(s.error) + "</span></h2>\n</section>\n";
+        // A file the command could not read fails alike in every run: each
+        // different line it gave once.
+        std::vector<std::string> lines;
+        for (const SheetThumb &t : s.thumbs)
+            if (!t.ok && std::find(lines.begin(), lines.end(), t.error) == lines.end()) lines.push_back(t.error);
+        if (lines.empty()) lines.push_back(s.error);
+        out += "could not be read</span></h2>\n";
+        for (const std::string &line : lines) out += "<div class=\"failed unread\">" + html(line) + "</div>\n";
+        out += "</section>\n";
         return;
     }
     out += dims(s.width, s.height) + " " + html(s.format) + "</span></h2>\n<div class=\"row\">\n";
@@ -174,9 +184,26 @@ int write_contact_sheet(const char *path, const Sheet &sheet)
            "<b>batch</b>: a square thumbnail of every PNG, JPEG, BMP and TGA file of the folder. "
            "The chequered background shows through transparent pixels; JPEG and BMP have no alpha, "
            "so their thumbnails are flattened over white.</p>\n";
+    out += "<p class=\"note\">Every thumbnail was made by the command <code>imgthumb</code>, one run per "
+           "operation over the folder's files (the runs are listed at the end).</p>\n";
     out += "<p class=\"note\">" + html(sheet.batch_note) + "</p>\n";
+    std::string failed;
+    int n_failed = 0;
+    for (const SheetSource &s : sheet.sources) {
+        if (!s.failed) continue;
+        failed += std::string(n_failed++ ? ", " : "") + "<a href=\"#" + html(url_path(s.name)) + "\">" + html(s.name) +
+                  "</a>";
+    }
+    if (n_failed)
+        out += "<p class=\"note failures\"><b>" + std::to_string(n_failed) + " of " +
+               std::to_string(sheet.sources.size()) + " files failed:</b> " + failed + ".</p>\n";
     out += "<p class=\"note\" id=\"image-check\">Images are loading&hellip;</p>\n";
     for (const SheetSource &s : sheet.sources) put_source(out, s);
+    out += "<section class=\"runs\">\n<h2>The command's runs <span>(each run's standard error is linked)</span></h2>\n<ul>\n";
+    for (const SheetRun &r : sheet.runs)
+        out += "<li><code>" + html(r.command) + "</code>: <a href=\"" + html(r.log) + "\">" + html(r.summary) +
+               "</a></li>\n";
+    out += "</ul>\n</section>\n";
     out += "<script>" + std::string(PAGE_SCRIPT) + "</script>\n</body>\n</html>\n";
 
     std::FILE *f = std::fopen(path, "wb");

@@ -15,7 +15,7 @@ struct SheetThumb {
     std::string format;    // "PNG", "JPEG", "BMP" or "TGA"
     int width = 0, height = 0;
     bool ok = false;
-    std::string error;     // the library's message when it failed
+    std::string error;     // when it failed: the command's line for the file ("input: message")
     bool has_region = false;
     KeptRegion region = {0, 0, 0, 0};
     int outline = -1;      // which outline on the source marks the region
@@ -23,19 +23,28 @@ struct SheetThumb {
 
 struct SheetSource {
     std::string name;    // file name
-    std::string file;    // the source, as a URL relative to the page
-    std::string shown;   // what the page shows: the file itself or a PNG copy of it
+    std::string file;    // its copy beside the page, as a URL relative to the page
+    std::string shown;   // what the page shows: that copy or a PNG copy of it
     std::string format;  // as recognised from its first bytes
     int width = 0, height = 0;
     bool decoded = false;
-    std::string error;   // why it does not decode
+    std::string error;   // why it is not shown, when no thumbnail's line says why
+    bool failed = false; // some thumbnail of it failed
     std::vector<SheetThumb> thumbs;
+};
+
+// One run of the imgthumb command.
+struct SheetRun {
+    std::string command; // as run, the output folder relative to the page
+    std::string summary; // the command's last line, or how it ended
+    std::string log;     // its standard error, as a URL relative to the page
 };
 
 struct Sheet {
     std::string folder;     // the folder of source images, as given
     std::string batch_note; // the batch's outcome, shown above the sources
     std::vector<SheetSource> sources;
+    std::vector<SheetRun> runs;
 };
 
 // Writes the page to path. Returns 1 on success, 0 when it cannot be written.

@@ -1,12 +1,13 @@
 #!/bin/sh
-# Opens the demo's contact sheet in headless Chromium and fails unless every
-# image on it loaded (the page's own script counts the <img> elements whose
-# naturalWidth is above 0). A copy of the page without its folder must report
-# the images missing, which shows that the check can fail.
-# Exits 77 (skipped) when Chromium is not installed.
-# usage: check_sheet_in_browser.sh PAGE WORK_DIR
+# Opens each of the demo's contact sheets in headless Chromium and fails
+# unless every image on it loaded (the page's own script counts the <img>
+# elements whose naturalWidth is above 0). A copy of the first page without
+# its folder must report the images missing, which shows that the check can
+# fail. Exits 77 (skipped) when Chromium is not installed.
+# usage: check_sheet_in_browser.sh WORK_DIR PAGE...
 set -eu
-page=$1 work=$2
+work=$1
+shift
 browser=$(command -v chromium || command -v chromium-browser || true)
 [ -n "$browser" ] || { echo "chromium is not installed: skipped"; exit 77; }
 rm -rf "$work"
@@ -22,13 +23,16 @@ loaded() { # page -> "loaded/total" as the page reports it
     grep -o 'data-images-loaded="[0-9]*/[0-9]*"' | sed 's/.*="//; s/"//'
 }
 
-total=$(grep -o '<img ' "$page" | wc -l)
-result=$(loaded "$page")
-echo "sheet: $result images loaded"
-[ "$total" -gt 0 ] && [ "$result" = "$total/$total" ] ||
-  { echo "expected $total/$total"; cat "$work/browser.log"; exit 1; }
+for page in "$@"; do
+  total=$(grep -o '<img ' "$page" | wc -l)
+  result=$(loaded "$page")
+  echo "$page: $result images loaded"
+  [ "$total" -gt 0 ] && [ "$result" = "$total/$total" ] ||
+    { echo "expected $total/$total"; cat "$work/browser.log"; exit 1; }
+done
 
-cp "$page" "$work/alone/index.html"
+cp "$1" "$work/alone/index.html"
+total=$(grep -o '<img ' "$1" | wc -l)
 result=$(loaded "$work/alone/index.html")
 echo "page without its images: $result loaded"
 [ "$result" = "0/$total" ] || { echo "expected 0/$total: the check does not see missing images"; exit 1; }

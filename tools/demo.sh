@@ -1,13 +1,16 @@
 #!/bin/sh
-# The library's main job in one command. Builds it, then makes thumbnails
-# with every operation (a square, the four aspect ratios, smart crops of three
-# sizes, and a batch over the folder) and writes a contact sheet beside them.
+# The library's main job in one command. Builds it and its command imgthumb,
+# then makes thumbnails with imgthumb's every operation (a square, the four
+# aspect ratios, smart crops of three sizes, and a batch over the folder) and
+# writes a contact sheet beside them.
 #
 #   sh tools/demo.sh               of the sample images the project draws itself
 #   sh tools/demo.sh FOLDER        of the images in FOLDER (its files, not its subfolders)
 #
 # Output: demo-out/ (or the folder in DEMO_OUT); open demo-out/index.html.
-# Installs what it needs first (as root).
+# The folder holds everything the page shows and can be moved. Exits 1 when
+# a file failed (each with imgthumb's line for it). Installs what it needs
+# first (as root).
 set -eu
 here=$(pwd)
 absolute() { # path -> absolute path, from where the command was given
@@ -25,7 +28,7 @@ sh tools/install-deps.sh build
 mkdir -p build
 cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release -DIMGTHUMB_TESTS=OFF >build/demo.configure.log 2>&1 ||
   { cat build/demo.configure.log; exit 1; }
-cmake --build build/demo --target imgthumb_demo imgthumb_make_samples
+cmake --build build/demo --target imgthumb imgthumb_demo imgthumb_make_samples
 
 mkdir -p "$out"
 if [ -z "$images" ]; then
@@ -34,5 +37,7 @@ if [ -z "$images" ]; then
   build/demo/bin/imgthumb_make_samples "$images"
   echo "sample images drawn into $images"
 fi
-build/demo/bin/imgthumb_demo "$images" "$out"
-echo "open $out/index.html in a browser"
+status=0
+build/demo/bin/imgthumb_demo "$images" "$out" build/demo/bin/imgthumb || status=$?
+[ "$status" -le 1 ] && echo "open $out/index.html in a browser"
+exit "$status"
