@@ -11,7 +11,7 @@ rm -rf "$work"
 mkdir -p "$work/linux" "$work/windows"
 "$linux_host" "$work/linux"
 # Relative folder: wine maps the working directory, not Unix absolute paths.
-(cd "$work" && "$here/../cmake/wine-run.sh" "$windows_host" windows)
+(cd "$work" && "$here/wine-run.sh" "$windows_host" windows)
 # Every file below each folder (the batch writes into subfolders).
 (cd "$work/linux" && find . -type f | LC_ALL=C sort) > "$work/linux.list"
 (cd "$work/windows" && find . -type f | LC_ALL=C sort) > "$work/windows.list"
