@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform.h"
+#include "common/ascii.h"
+#include "common/files.h"
 
 // Extensions the decoder reads: a folder's files are taken by them.
 static const char *const DECODER_EXTENSIONS[] = {"png", "jpg", "jpeg", "bmp", "tga", "gif",
@@ -33,22 +34,11 @@ char *format_string(const char *format, ...)
     return s;
 }
 
-// Equal after folding ASCII letters to one case.
-static bool same_text_ignoring_case(const char *a, const char *b)
-{
-    for (;; a++, b++) {
-        const char ca = (*a >= 'A' && *a <= 'Z') ? (char)(*a - 'A' + 'a') : *a;
-        const char cb = (*b >= 'A' && *b <= 'Z') ? (char)(*b - 'A' + 'a') : *b;
-        if (ca != cb) return false;
-        if (!ca) return true;
-    }
-}
-
 template <size_t N>
 static bool is_one_of(const char *ext, const char *const (&list)[N])
 {
     for (size_t i = 0; i < N; i++)
-        if (same_text_ignoring_case(ext, list[i])) return true;
+        if (ascii_iequal(ext, list[i])) return true;
     return false;
 }
 
@@ -61,13 +51,6 @@ static const char *base_name(const char *path)
     return name;
 }
 
-// The extension of a bare name (after its last '.'), or NULL without one.
-static const char *extension_of(const char *name)
-{
-    const char *dot = std::strrchr(name, '.');
-    return dot ? dot + 1 : nullptr;
-}
-
 // dir and name with one separator between them (none after a dir that ends
 // in one, none at all when dir is empty).
 static char *join_path(const char *dir, const char *name)
@@ -77,7 +60,9 @@ static char *join_path(const char *dir, const char *name)
     return bare ? format_string("%s%s", dir, name) : format_string("%s%c%s", dir, PATH_SEP, name);
 }
 
-static int add_item(ItemList *list, const Options *o, char *input, const char *rel_dir, const char *name)
+// Adds the item of the file input, whose bare name is name, in subfolder (a
+// path relative to its INPUT folder, "" for the folder itself).
+static int add_item(ItemList *list, const Options *o, char *input, const char *subfolder, const char *name)
 {
     if (!input) return 0;
     if (list->count == list->capacity) {
@@ -95,16 +80,24 @@ static int add_item(ItemList *list, const Options *o, char *input, const char *r
     const char *ext = extension_of(name);
     const int stem_len = ext ? (int)(ext - 1 - name) : (int)std::strlen(name);
     const char *out_ext = o->ext ? o->ext : (ext && is_one_of(ext, KEPT_EXTENSIONS)) ? ext : DEFAULT_EXTENSION;
-    char *key = format_string("%s%.*s.%s", rel_dir, stem_len, name, out_ext);
-    char *output = key ? (o->out_dir ? join_path(o->out_dir, key) : format_string("%s", key)) : nullptr;
+    char *file = format_string("%.*s.%s", stem_len, name, out_ext);
+    // A file of a subfolder gets the same subfolder of the output folder
+    // ("" is the current folder).
+    const char *out_dir = o->out_dir ? o->out_dir : "";
+    char *folder = file && *subfolder ? join_path(out_dir, subfolder) : nullptr;
+    char *key = file ? join_path(subfolder, file) : nullptr;
+    char *output = key && (folder || !*subfolder) ? join_path(folder ? folder : out_dir, file) : nullptr;
+    std::free(file);
     if (!output) {
         std::free(input);
         std::free(key);
+        std::free(folder);
         return 0;
     }
     Item *item = &list->items[list->count++];
     item->input = input;
     item->output = output;
+    item->folder = folder;
     item->key = key;
     item->state = ITEM_TODO;
     item->message = nullptr;
@@ -137,7 +130,8 @@ struct EntryList {
 static void keep_entry(const char *name, bool is_folder, void *context)
 {
     EntryList *list = (EntryList *)context;
-    if (name[0] == '.' || list->out_of_memory) return;  // hidden names are never taken
+    // Hidden names are never taken, and "." and ".." begin with a dot too.
+    if (name[0] == '.' || list->out_of_memory) return;
     if (list->count == list->capacity) {
         const int capacity = list->capacity ? list->capacity * 2 : FIRST_CAPACITY;
         Entry *grown = (Entry *)std::realloc(list->entries, sizeof(Entry) * (size_t)capacity);
@@ -164,10 +158,10 @@ struct Ancestor {
     const Ancestor *outer;
 };
 
-static bool is_ancestor(const Ancestor *a, const FileId *id)
+static bool is_ancestor(const Ancestor *a, const FileId &id)
 {
     for (; a; a = a->outer)
-        if (a->id.volume == id->volume && a->id.index == id->index) return true;
+        if (same_file_id(a->id, id)) return true;
     return false;
 }
 
@@ -180,9 +174,9 @@ struct Walk {
     int taken;      // items added
 };
 
-// Adds the files of dir (whose thumbnails go to rel_dir inside the output
-// folder) and, with -r, of its subfolders.
-static int walk_folder(Walk *walk, const char *dir, const char *rel_dir, const Ancestor *outer)
+// Adds the files of dir, found at subfolder within its INPUT folder ("" for
+// the INPUT itself), and, with -r, those of its subfolders.
+static int walk_folder(Walk *walk, const char *dir, const char *subfolder, const Ancestor *outer)
 {
     ItemList *list = walk->list;
     const Options *o = walk->o;
@@ -193,7 +187,7 @@ static int walk_folder(Walk *walk, const char *dir, const char *rel_dir, const A
     std::sort(entries.entries, entries.entries + entries.count,
               [](const Entry &a, const Entry &b) { return std::strcmp(a.name, b.name) < 0; });
     Ancestor here = {{0, 0}, outer};
-    const bool known = file_identity(dir, &here.id) != 0;
+    const bool known = file_id(dir, &here.id) != 0;
     for (int i = 0; ok && i < entries.count; i++) {
         const Entry *e = &entries.entries[i];
         char *path = join_path(dir, e->name);
@@ -201,17 +195,17 @@ static int walk_folder(Walk *walk, const char *dir, const char *rel_dir, const A
             ok = 0;
         } else if (e->is_folder) {
             FileId id;
-            if (o->recursive && known && file_identity(path, &id) && !is_ancestor(&here, &id) &&
-                !(walk->has_out && id.volume == walk->out_id.volume && id.index == walk->out_id.index)) {
-                char *rel = format_string("%s%s%c", rel_dir, e->name, PATH_SEP);
-                ok = rel && walk_folder(walk, path, rel, &here);
-                std::free(rel);
+            if (o->recursive && known && file_id(path, &id) && !is_ancestor(&here, id) &&
+                !(walk->has_out && same_file_id(id, walk->out_id))) {
+                char *inner = join_path(subfolder, e->name);
+                ok = inner && walk_folder(walk, path, inner, &here);
+                std::free(inner);
             }
             std::free(path);
         } else {
             const char *ext = extension_of(e->name);
             if (ext && is_one_of(ext, DECODER_EXTENSIONS)) {
-                ok = add_item(list, o, path, rel_dir, e->name);
+                ok = add_item(list, o, path, subfolder, e->name);
                 walk->taken += ok;
             } else {
                 std::free(path);
@@ -235,7 +229,7 @@ int collect_items(const Options *o, ItemList *list)
             continue;
         }
         Walk walk = {list, o, {0, 0}, false, 0};
-        walk.has_out = file_identity(o->out_dir ? o->out_dir : ".", &walk.out_id) != 0;
+        walk.has_out = file_id(o->out_dir ? o->out_dir : ".", &walk.out_id) != 0;
         if (!walk_folder(&walk, input, "", nullptr)) return 0;
         if (walk.taken == 0 && !o->quiet) std::fprintf(stderr, "imgthumb: no image files in '%s'\n", input);
     }
@@ -247,27 +241,10 @@ void free_items(ItemList *list)
     for (int i = 0; i < list->count; i++) {
         std::free(list->items[i].input);
         std::free(list->items[i].output);
+        std::free(list->items[i].folder);
         std::free(list->items[i].key);
         std::free(list->items[i].message);
     }
     std::free(list->items);
     std::memset(list, 0, sizeof *list);
-}
-
-int make_folders(const char *path)
-{
-    char *copy = format_string("%s", path);
-    if (!copy) return 0;
-    // Each level in turn; a level that exists already is fine, and only the
-    // last one's outcome counts.
-    for (char *p = copy + 1; *p; p++) {
-        if (!is_path_sep(*p) || is_path_sep(p[-1]) || p[-1] == ':') continue;
-        const char sep = *p;
-        *p = '\0';
-        make_folder(copy);
-        *p = sep;
-    }
-    make_folder(copy);
-    std::free(copy);
-    return path_kind(path) == PATH_FOLDER;
 }

@@ -1,8 +1,9 @@
 // The files a run takes and the names of their thumbnails. An INPUT file is
 // always taken; an INPUT folder gives its files whose extension the decoder
-// reads (and with -r those of its subfolders, but never the output
-// folder), in sorted order, skipping names that begin with '.'. The thumbnail of dir/name.ext is
-// OUT/name.EXT2, EXT2 from -e or by the default rule.
+// reads (and with -r those of its subfolders, but never the output folder),
+// in sorted order, skipping names that begin with '.'. The thumbnail of
+// dir/name.ext is OUT/name.EXT2, EXT2 from -e or by the default rule; that of
+// a file in a subfolder goes into the same subfolder of OUT.
 #pragma once
 
 #include "options.h"
@@ -12,6 +13,8 @@ enum ItemState { ITEM_TODO, ITEM_FAILED, ITEM_SKIPPED, ITEM_WRITTEN };
 struct Item {
     char *input;    // the path handed to the library (malloc'd)
     char *output;   // the thumbnail's path (malloc'd)
+    char *folder;   // the subfolder of the output folder that output lies in (malloc'd),
+                    // made before the run; NULL when it lies in the output folder itself
     char *key;      // output relative to the output folder, compared for collisions (malloc'd)
     ItemState state;
     char *message;  // why it failed or was skipped before any worker saw it (malloc'd or NULL)
@@ -32,6 +35,3 @@ void free_items(ItemList *list);
 
 // A malloc'd string formatted like printf; NULL when memory ran out.
 char *format_string(const char *format, ...);
-
-// Creates the folder path with its missing parents; 1 when it is a folder afterwards.
-int make_folders(const char *path);

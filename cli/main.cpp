@@ -13,7 +13,7 @@ int main(int argc, char **argv)
 {
     platform_init(argc > 0 ? argv[0] : "imgthumb");
     // The program started as one of its own workers.
-    if (argc >= 2 && std::strcmp(argv[1], WORKER_FLAG) == 0) return worker_main(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], WORKER_FLAG) == 0) return worker_main();
 
     Options o;
     switch (parse_options(argc, argv, &o)) {
@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     case PARSE_USAGE: return 2;
     case PARSE_RUN: break;
     }
-    const int status = o.op == OP_BATCH ? run_batch(&o) : run_thumbnails(&o);
+    const int status = o.op.kind == OP_BATCH ? run_batch(&o) : run_thumbnails(&o);
     std::free(o.inputs);
     return status;
 }

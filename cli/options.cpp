@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/files.h"
 #include "imgthumbnail.h"
 #include "platform.h"
 
@@ -14,22 +15,23 @@
 #define IMGTHUMB_CLI_VERSION IMGTHUMBNAIL_VERSION_STRING
 #endif
 
-// The library's limit for every size, in pixels.
-static const int MAX_SIZE = 4096;
-// The ratios as written on the command line, at the library's index for each.
-static const char *const RATIO_NAMES[] = {"1:1", "4:3", "16:9", "3:2"};
-static const int RATIO_COUNT = (int)(sizeof RATIO_NAMES / sizeof RATIO_NAMES[0]);
+// The ratios as written on the command line, with the library's index of each.
+static const struct {
+    const char *name;
+    int index;
+} RATIOS[] = {
+    {"1:1", IMGTHUMBNAIL_RATIO_1_1},
+    {"4:3", IMGTHUMBNAIL_RATIO_4_3},
+    {"16:9", IMGTHUMBNAIL_RATIO_16_9},
+    {"3:2", IMGTHUMBNAIL_RATIO_3_2},
+};
+static_assert(sizeof RATIOS / sizeof RATIOS[0] == IMGTHUMBNAIL_RATIO_COUNT, "a name for every ratio of the library");
 // Most decimal digits a number on the command line may have.
 static const int MAX_DIGITS = 9;
 
 static const char *const OPERATION_NAMES[] = {"square", "aspect", "smart", "batch"};
 // Size parameters before the INPUTs: SIZE; SIZE RATIO; WIDTHxHEIGHT; SIZE IN OUT.
 static const int OPERATION_PARAMS[] = {1, 2, 1, 3};
-
-const char *operation_name(Operation op)
-{
-    return OPERATION_NAMES[op];
-}
 
 static ParseResult usage_error(const char *format, ...)
 {
@@ -58,7 +60,7 @@ static int parse_int(const char *text, int lo, int hi, int *value)
 
 static int parse_size(const char *text, int *value)
 {
-    return parse_int(text, 1, MAX_SIZE, value);
+    return parse_int(text, 1, IMGTHUMBNAIL_MAX_SIZE, value);
 }
 
 static void print_help()
@@ -98,7 +100,7 @@ static void print_help()
         "  -q            print only the summary\n"
         "  -v            also print a line per file written (on standard output)\n"
         "  --no-clobber  leave existing outputs alone (counted as skipped)\n"
-        "  --help        print this help\n"
+        "  -h, --help    print this help\n"
         "  --version     print the program's and the library's version\n"
         "\n"
         "Two inputs whose thumbnails would have one name: the first is written, the\n"
@@ -112,7 +114,13 @@ static void print_help()
         "  imgthumb aspect 320 16:9 -e jpg -o wide holiday/*.jpg\n"
         "  imgthumb smart 200x120 -r -o previews pictures\n"
         "  imgthumb batch 128 photos thumbs\n",
-        MAX_SIZE, MAX_WAIT_CHANNELS, cpu_count() < MAX_WAIT_CHANNELS ? cpu_count() : MAX_WAIT_CHANNELS);
+        IMGTHUMBNAIL_MAX_SIZE, MAX_WAIT_CHANNELS, cpu_count() < MAX_WAIT_CHANNELS ? cpu_count() : MAX_WAIT_CHANNELS);
+}
+
+static ParseResult help()
+{
+    print_help();
+    return PARSE_DONE;
 }
 
 static void print_version()
@@ -134,10 +142,7 @@ static const char *option_value(const char *rest, int argc, char **argv, int *i)
 static ParseResult take_option(int argc, char **argv, int *i, Options *o)
 {
     const char *arg = argv[*i];
-    if (std::strcmp(arg, "--help") == 0) {
-        print_help();
-        return PARSE_DONE;
-    }
+    if (std::strcmp(arg, "--help") == 0) return help();
     if (std::strcmp(arg, "--version") == 0) {
         print_version();
         return PARSE_DONE;
@@ -150,6 +155,7 @@ static ParseResult take_option(int argc, char **argv, int *i, Options *o)
     // Letters may be grouped (-rq); a letter with a value takes the rest.
     for (const char *p = arg + 1; *p; p++) {
         switch (*p) {
+        case 'h': return help();
         case 'r': o->recursive = true; break;
         case 'q': o->quiet = true; break;
         case 'v': o->verbose = true; break;
@@ -181,18 +187,20 @@ static ParseResult take_option(int argc, char **argv, int *i, Options *o)
 }
 
 // The size parameters of the operation, from its first positional arguments.
-static ParseResult take_sizes(const char *const *params, Options *o)
+static ParseResult take_sizes(const char *const *params, Operation *op)
 {
-    switch (o->op) {
+    switch (op->kind) {
     case OP_SQUARE:
     case OP_BATCH:
-        if (!parse_size(params[0], &o->size)) return usage_error("SIZE must be 1..%d, not '%s'", MAX_SIZE, params[0]);
+        if (!parse_size(params[0], &op->size))
+            return usage_error("SIZE must be 1..%d, not '%s'", IMGTHUMBNAIL_MAX_SIZE, params[0]);
         return PARSE_RUN;
     case OP_ASPECT:
-        if (!parse_size(params[0], &o->size)) return usage_error("SIZE must be 1..%d, not '%s'", MAX_SIZE, params[0]);
-        for (int r = 0; r < RATIO_COUNT; r++)
-            if (std::strcmp(params[1], RATIO_NAMES[r]) == 0) {
-                o->ratio = r;
+        if (!parse_size(params[0], &op->size))
+            return usage_error("SIZE must be 1..%d, not '%s'", IMGTHUMBNAIL_MAX_SIZE, params[0]);
+        for (const auto &ratio : RATIOS)
+            if (std::strcmp(params[1], ratio.name) == 0) {
+                op->ratio = ratio.index;
                 return PARSE_RUN;
             }
         return usage_error("RATIO must be 1:1, 4:3, 16:9 or 3:2, not '%s'", params[1]);
@@ -204,9 +212,10 @@ static ParseResult take_sizes(const char *const *params, Options *o)
         if (x && len < sizeof width) {
             std::memcpy(width, params[0], len);
             width[len] = '\0';
-            if (parse_size(width, &o->width) && parse_size(x + 1, &o->height)) return PARSE_RUN;
+            if (parse_size(width, &op->width) && parse_size(x + 1, &op->height)) return PARSE_RUN;
         }
-        return usage_error("WIDTHxHEIGHT must be two sizes 1..%d like 200x120, not '%s'", MAX_SIZE, params[0]);
+        return usage_error("WIDTHxHEIGHT must be two sizes 1..%d like 200x120, not '%s'", IMGTHUMBNAIL_MAX_SIZE,
+                           params[0]);
     }
     }
     return PARSE_USAGE;
@@ -217,10 +226,7 @@ ParseResult parse_options(int argc, char **argv, Options *o)
     std::memset(o, 0, sizeof *o);
     if (argc < 2) return usage_error("no operation given");
     const char *first = argv[1];
-    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
-        print_help();
-        return PARSE_DONE;
-    }
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) return help();
     if (std::strcmp(first, "--version") == 0) {
         print_version();
         return PARSE_DONE;
@@ -228,7 +234,7 @@ ParseResult parse_options(int argc, char **argv, Options *o)
     int op = 0;
     while (op <= OP_BATCH && std::strcmp(first, OPERATION_NAMES[op]) != 0) op++;
     if (op > OP_BATCH) return usage_error("unknown operation '%s' (square, aspect, smart or batch)", first);
-    o->op = (Operation)op;
+    o->op.kind = (OperationKind)op;
 
     // Options may stand anywhere after the operation; "--" ends them. A
     // leading '-' before a digit is a (bad) number, not an option.
@@ -258,26 +264,27 @@ ParseResult parse_options(int argc, char **argv, Options *o)
 
     ParseResult r = PARSE_RUN;
     const int params = OPERATION_PARAMS[op];
-    if (o->op == OP_BATCH && any_option)
+    const OperationKind kind = o->op.kind;
+    if (kind == OP_BATCH && any_option)
         r = usage_error("batch takes no options");
     else if (n_positional < params)
-        r = usage_error(o->op == OP_BATCH  ? "batch needs SIZE INPUT_DIR OUTPUT_DIR"
-                        : o->op == OP_ASPECT ? "aspect needs SIZE and RATIO"
-                        : o->op == OP_SMART  ? "smart needs WIDTHxHEIGHT"
-                                             : "square needs SIZE");
-    else if (o->op == OP_BATCH && n_positional > params)
+        r = usage_error(kind == OP_BATCH    ? "batch needs SIZE INPUT_DIR OUTPUT_DIR"
+                        : kind == OP_ASPECT ? "aspect needs SIZE and RATIO"
+                        : kind == OP_SMART  ? "smart needs WIDTHxHEIGHT"
+                                            : "square needs SIZE");
+    else if (kind == OP_BATCH && n_positional > params)
         r = usage_error("batch takes one INPUT_DIR and one OUTPUT_DIR");
-    else if (o->op != OP_BATCH && n_positional == params)
+    else if (kind != OP_BATCH && n_positional == params)
         r = usage_error("no INPUT given");
     else if (o->quiet && o->verbose)
         r = usage_error("-q and -v contradict each other");
     else
-        r = take_sizes(positional, o);
+        r = take_sizes(positional, &o->op);
     if (r != PARSE_RUN) {
         std::free(positional);
         return r;
     }
-    if (o->op == OP_BATCH) {
+    if (kind == OP_BATCH) {
         o->batch_in = positional[1];
         o->batch_out = positional[2];
     }

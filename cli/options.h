@@ -1,13 +1,20 @@
 // The command line of imgthumb: what to make, of which inputs, where.
 #pragma once
 
-enum Operation { OP_SQUARE, OP_ASPECT, OP_SMART, OP_BATCH };
+enum OperationKind { OP_SQUARE, OP_ASPECT, OP_SMART, OP_BATCH };
+
+// What a run makes of each input: the operation and its sizes, as the
+// command line gives them. The pool hands this record to a worker with
+// every file, and the worker makes the thumbnail from it as it stands.
+struct Operation {
+    OperationKind kind;
+    int size;           // square, aspect and batch: the size
+    int ratio;          // aspect: the library's ratio index (IMGTHUMBNAIL_RATIO_*)
+    int width, height;  // smart
+};
 
 struct Options {
     Operation op;
-    int size;           // square, aspect and batch: the size
-    int ratio;          // aspect: the library's ratio index 0..3
-    int width, height;  // smart
     const char *out_dir;  // -o; NULL: the current folder
     const char *ext;      // -e without a leading '.'; NULL: the default rule
     int jobs;             // -j; the number of CPUs when not given
@@ -28,6 +35,3 @@ enum ParseResult {
 };
 
 ParseResult parse_options(int argc, char **argv, Options *o);
-
-// The operation's name as written on the command line.
-const char *operation_name(Operation op);

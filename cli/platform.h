@@ -1,24 +1,14 @@
-// The operating-system calls of the imgthumb command: worker processes and
-// the pipes to them, the terminal, folders, file identity, the number of
-// CPUs and a clock. platform_posix.cpp and platform_win32.cpp implement
-// them; the build compiles exactly one of the two. Paths are narrow strings
-// handed to the system unchanged (UTF-8 on Windows, where the program's
-// manifest selects the UTF-8 code page).
+// The operating-system calls that only the imgthumb command makes: worker
+// processes and the pipes to them, the terminal, the number of CPUs and a
+// clock. platform_posix.cpp and platform_win32.cpp implement them; the build
+// compiles exactly one of the two. Files and folders are the helpers it
+// shares with the library (common/files.h). Paths are narrow strings handed
+// to the system unchanged (UTF-8 on Windows, where the program's manifest
+// selects the UTF-8 code page).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-// Separator of the paths the command joins.
-#ifdef _WIN32
-constexpr char PATH_SEP = '\\';
-#else
-constexpr char PATH_SEP = '/';
-#endif
-
-// True for a character that separates path components ('/' everywhere,
-// '\\' too on Windows).
-bool is_path_sep(char c);
 
 // Once, first thing in main: remembers the program's own file (for starting
 // workers) and sets up the process (broken pipes become write errors).
@@ -88,30 +78,3 @@ int cpu_count();
 
 // Seconds from an arbitrary start, monotonic.
 double clock_seconds();
-
-// ---- Folders and files -----------------------------------------------------------
-
-// What a path names.
-enum PathKind { PATH_NONE = 0, PATH_FILE = 1, PATH_FOLDER = 2 };
-PathKind path_kind(const char *path);
-
-// Called once per entry of a folder with its bare name (valid during the
-// call) and whether it is a folder; "." and ".." are never handed over.
-typedef void (*FolderVisitor)(const char *name, bool is_folder, void *context);
-
-// Lists the folder dir. 0 when it cannot be listed, else 1.
-int list_folder(const char *dir, FolderVisitor visit, void *context);
-
-// Creates the one folder path (its parent must exist). 0 on success or when
-// a folder is there already; nonzero otherwise.
-int make_folder(const char *path);
-
-// What identifies a file or folder however its path is spelled: device and
-// inode on POSIX, volume serial number and file index on Windows.
-struct FileId {
-    uint64_t volume;
-    uint64_t index;
-};
-
-// 1 with *id filled when path exists and can be queried, else 0.
-int file_identity(const char *path, FileId *id);

@@ -8,12 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -25,8 +23,6 @@
 
 extern char **environ;
 
-// Permissions asked for new folders; the process umask narrows them.
-static const mode_t NEW_FOLDER_MODE = 0777;
 // Columns assumed when the terminal does not say.
 static const int DEFAULT_COLUMNS = 80;
 // Most arguments a worker is started with (the program's name and the end
@@ -35,11 +31,6 @@ static const int MAX_SPAWN_ARGS = 16;
 
 // The program's own file, for starting workers.
 static char s_self[PATH_MAX];
-
-bool is_path_sep(char c)
-{
-    return c == '/';
-}
 
 void platform_init(const char *argv0)
 {
@@ -215,48 +206,4 @@ double clock_seconds()
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (double)ts.tv_sec + (double)ts.tv_nsec * 1e-9;
-}
-
-PathKind path_kind(const char *path)
-{
-    struct stat st;
-    if (stat(path, &st) != 0) return PATH_NONE;
-    return S_ISDIR(st.st_mode) ? PATH_FOLDER : PATH_FILE;
-}
-
-int list_folder(const char *dir, FolderVisitor visit, void *context)
-{
-    DIR *d = opendir(dir);
-    if (!d) return 0;
-    char path[PATH_MAX];
-    for (struct dirent *e = readdir(d); e; e = readdir(d)) {
-        const char *name = e->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        bool is_folder = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            // The listing does not say, or the entry is a link: ask what it
-            // leads to.
-            std::snprintf(path, sizeof path, "%s/%s", dir, name);
-            is_folder = path_kind(path) == PATH_FOLDER;
-        }
-        visit(name, is_folder, context);
-    }
-    closedir(d);
-    return 1;
-}
-
-int make_folder(const char *path)
-{
-    if (mkdir(path, NEW_FOLDER_MODE) == 0) return 0;
-    if (errno == EEXIST && path_kind(path) == PATH_FOLDER) return 0;
-    return errno ? errno : EIO;
-}
-
-int file_identity(const char *path, FileId *id)
-{
-    struct stat st;
-    if (stat(path, &st) != 0) return 0;
-    id->volume = (uint64_t)st.st_dev;
-    id->index = (uint64_t)st.st_ino;
-    return 1;
 }

@@ -4,11 +4,9 @@
 // paths handed to the library are UTF-8 and reach every file name.
 #include "platform.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <direct.h>
 #include <windows.h>
 
 // Columns assumed when the console does not say.
@@ -27,11 +25,6 @@ static const DWORD FIRST_EXCEPTION_CODE = 0xC0000000u;
 static char s_self[MAX_PATH * 4];
 // The console's output code page before the program changed it.
 static UINT s_console_cp;
-
-bool is_path_sep(char c)
-{
-    return c == '/' || c == '\\';
-}
 
 static void restore_console()
 {
@@ -202,54 +195,4 @@ double clock_seconds()
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&freq);
     return (double)now.QuadPart / (double)freq.QuadPart;
-}
-
-PathKind path_kind(const char *path)
-{
-    const DWORD attr = GetFileAttributesA(path);
-    if (attr == INVALID_FILE_ATTRIBUTES) return PATH_NONE;
-    return (attr & FILE_ATTRIBUTE_DIRECTORY) ? PATH_FOLDER : PATH_FILE;
-}
-
-int list_folder(const char *dir, FolderVisitor visit, void *context)
-{
-    char pattern[MAX_COMMAND_LINE];
-    const size_t len = std::strlen(dir);
-    const bool has_sep = len > 0 && (is_path_sep(dir[len - 1]) || dir[len - 1] == ':');
-    const int n = std::snprintf(pattern, sizeof pattern, "%s%s*", dir, has_sep ? "" : "\\");
-    if (n <= 0 || (size_t)n >= sizeof pattern) return 0;
-    WIN32_FIND_DATAA entry;
-    HANDLE h = FindFirstFileA(pattern, &entry);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    // FindNextFileA's 0 means the end or an error; either ends the listing.
-    do {
-        const char *name = entry.cFileName;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-        visit(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, context);
-    } while (FindNextFileA(h, &entry));
-    FindClose(h);
-    return 1;
-}
-
-int make_folder(const char *path)
-{
-    if (_mkdir(path) == 0) return 0;
-    if (errno == EEXIST && path_kind(path) == PATH_FOLDER) return 0;
-    return errno ? errno : EIO;
-}
-
-int file_identity(const char *path, FileId *id)
-{
-    // Folders open only with backup semantics; no access right is asked for
-    // and every sharing mode is allowed, so nothing else is disturbed.
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    BY_HANDLE_FILE_INFORMATION info;
-    const BOOL ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!ok) return 0;
-    id->volume = info.dwVolumeSerialNumber;
-    id->index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
-    return 1;
 }

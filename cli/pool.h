@@ -9,12 +9,13 @@
 #include "options.h"
 
 // The hidden first argument that starts a worker.
-#define WORKER_FLAG "--worker"
+constexpr const char *WORKER_FLAG = "--worker";
 
 // For tests only, honoured only in worker mode: a worker whose input path
 // contains this variable's text ends itself abruptly, as a crash would.
-#define WORKER_DIES_ON_ENV "IMGTHUMB_TEST_WORKER_DIES_ON"
+constexpr const char *WORKER_DIES_ON_ENV = "IMGTHUMB_TEST_WORKER_DIES_ON";
 
+// One file to make a thumbnail of, and where the thumbnail goes.
 struct PoolJob {
     const char *input;
     const char *output;
@@ -33,5 +34,5 @@ struct PoolEvents {
 // worker processes; returns when every job has had its result.
 void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvents *events);
 
-// The worker mode: argv holds what follows WORKER_FLAG. Returns the exit status.
-int worker_main(int argc, char **argv);
+// The worker mode, until the parent closes the pipe. Returns the exit status.
+int worker_main();

@@ -2,7 +2,8 @@
 // in the machine's byte order, then that many bytes (paths may hold any byte
 // but NUL, so nothing can serve as a separator).
 //
-//   to a worker:    the input path, then the output path
+//   to a worker:    the operation (its record as it is in memory: both ends
+//                   are this one program), the input path, the output path
 //   from a worker:  one byte, 1 (written) or 0 (failed), then the library's message
 #pragma once
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ascii.h"
+#include "common/files.h"
 #include "imgthumbnail.h"
 #include "inputs.h"
 #include "platform.h"
@@ -19,11 +21,7 @@
 static int compare_keys(const char *a, const char *b)
 {
 #ifdef _WIN32
-    for (;; a++, b++) {
-        const int ca = (*a >= 'A' && *a <= 'Z') ? *a - 'A' + 'a' : (unsigned char)*a;
-        const int cb = (*b >= 'A' && *b <= 'Z') ? *b - 'A' + 'a' : (unsigned char)*b;
-        if (ca != cb || !ca) return ca - cb;
-    }
+    return ascii_icompare(a, b);
 #else
     return std::strcmp(a, b);
 #endif
@@ -77,12 +75,12 @@ static void settle_inputs_as_outputs(ItemList *list)
     if (!ids) return;
     int n = 0;
     for (int i = 0; i < list->count; i++)
-        if (file_identity(list->items[i].input, &ids[n].id)) ids[n++].item = i;
+        if (file_id(list->items[i].input, &ids[n].id)) ids[n++].item = i;
     std::sort(ids, ids + n, [](const InputId &a, const InputId &b) { return id_less(a.id, b.id); });
     for (int i = 0; i < list->count; i++) {
         Item *item = &list->items[i];
         InputId probe;
-        if (item->state != ITEM_TODO || !file_identity(item->output, &probe.id)) continue;
+        if (item->state != ITEM_TODO || !file_id(item->output, &probe.id)) continue;
         const InputId *found = std::lower_bound(
             ids, ids + n, probe, [](const InputId &a, const InputId &b) { return id_less(a.id, b.id); });
         if (found == ids + n || id_less(probe.id, found->id)) continue;
@@ -96,7 +94,7 @@ static void settle_inputs_as_outputs(ItemList *list)
 // inside a subfolder of the output folder gets its folder.
 static void settle_outputs(ItemList *list, const Options *o)
 {
-    char *made = nullptr;  // the last folder made: items of one folder come together
+    const char *made = nullptr;  // the last folder made: items of one folder come together
     for (int i = 0; i < list->count; i++) {
         Item *item = &list->items[i];
         if (item->state != ITEM_TODO) continue;
@@ -104,20 +102,11 @@ static void settle_outputs(ItemList *list, const Options *o)
             item->state = ITEM_SKIPPED;
             continue;
         }
-        const char *name = item->output + std::strlen(item->output);
-        while (name > item->output && !is_path_sep(name[-1])) name--;
-        if (name == item->output || !std::strchr(item->key, PATH_SEP)) continue;
-        char *folder = format_string("%.*s", (int)(name - item->output - 1), item->output);
-        if (!folder) continue;
-        if (made && std::strcmp(made, folder) == 0) {
-            std::free(folder);
-            continue;
-        }
-        std::free(made);
-        made = folder;
-        if (!make_folders(folder)) fail_item(item, format_string("cannot create the folder '%s'", folder));
+        if (!item->folder || (made && std::strcmp(made, item->folder) == 0)) continue;
+        made = item->folder;
+        if (!make_folders(item->folder))
+            fail_item(item, format_string("cannot create the folder '%s'", item->folder));
     }
-    std::free(made);
 }
 
 struct RunState {
@@ -197,7 +186,7 @@ int run_thumbnails(const Options *o)
 
 int run_batch(const Options *o)
 {
-    if (imgthumbnail_batch(o->batch_in, o->batch_out, o->size)) return 0;
+    if (imgthumbnail_batch(o->batch_in, o->batch_out, o->op.size)) return 0;
     std::fprintf(stderr, "%s: %s\n", o->batch_in, imgthumbnail_last_error());
     return 1;
 }

@@ -11,8 +11,8 @@ set_target_properties(quintaro-imgthumbnail PROPERTIES EXPORT_NAME imgthumbnail)
 target_include_directories(quintaro-imgthumbnail INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 if(WIN32 AND IMGTHUMB_SHARED)
-  configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-version.rc @ONLY)
-  target_sources(quintaro-imgthumbnail PRIVATE ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-version.rc)
+  imgthumb_windows_resources(quintaro-imgthumbnail NAME quintaro-imgthumbnail TYPE DLL
+                             DESCRIPTION "${IMGTHUMB_DESCRIPTION}")
 endif()
 
 install(TARGETS quintaro-imgthumbnail EXPORT quintaro-imgthumbnail-targets

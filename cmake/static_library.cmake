@@ -1,5 +1,6 @@
-# The static library (BUILD_SHARED_LIBS=OFF): the library's objects joined
-# into one relocatable object in which only the seven functions stay global.
+# The static library (BUILD_SHARED_LIBS=OFF): the library's objects and
+# those of the helpers it shares with the command joined into one
+# relocatable object in which only the seven functions stay global.
 # The bundled decoder and encoder, and every internal function, become local
 # symbols, so a program with an stb_image of its own links without a clash.
 # Consumers get IMGTHUMBNAIL_STATIC defined for them.
@@ -15,8 +16,9 @@ if(NOT CMAKE_OBJCOPY)
 endif()
 add_custom_command(OUTPUT ${imgthumb_joined}
   COMMAND ${CMAKE_CXX_COMPILER} -r -nostdlib -o ${imgthumb_joined} $<TARGET_OBJECTS:imgthumb_objects>
+          $<TARGET_OBJECTS:imgthumb_common>
   COMMAND ${CMAKE_OBJCOPY} --keep-global-symbols=${imgthumb_keep} ${imgthumb_joined}
-  DEPENDS $<TARGET_OBJECTS:imgthumb_objects> ${imgthumb_keep}
+  DEPENDS $<TARGET_OBJECTS:imgthumb_objects> $<TARGET_OBJECTS:imgthumb_common> ${imgthumb_keep}
   COMMENT "Joining the library's objects, internal symbols made local"
   COMMAND_EXPAND_LISTS VERBATIM)
 add_library(quintaro-imgthumbnail STATIC ${imgthumb_joined})

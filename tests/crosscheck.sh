@@ -15,7 +15,7 @@ mkdir -p "$work/a" "$work/b"
 run_host() { # host, folder name inside $work
   case $1 in
     # Relative folder: wine maps the working directory, not Unix absolute paths.
-    *.exe) (cd "$work" && "$here/../cmake/wine-run.sh" "$1" "$2") ;;
+    *.exe) (cd "$work" && "$here/wine-run.sh" "$1" "$2") ;;
     *) "$1" "$work/$2" ;;
   esac
 }

@@ -1,5 +1,5 @@
-/* Prints the version resource of a DLL as Windows reads it.
- * usage: dll_version DLL */
+/* Prints the version resource of a DLL or program as Windows reads it.
+ * usage: dll_version FILE */
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
@@ -29,6 +29,8 @@ int main(int argc, char **argv)
         printf(", product %s", (const char *)value);
     if (VerQueryValueA(data, "\\StringFileInfo\\040904B0\\FileVersion", &value, &len))
         printf(", version text %s", (const char *)value);
+    if (VerQueryValueA(data, "\\StringFileInfo\\040904B0\\OriginalFilename", &value, &len))
+        printf(", file %s", (const char *)value);
     printf("\n");
     free(data);
     return 0;

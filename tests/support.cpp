@@ -77,6 +77,12 @@ bool path_exists(const std::string &path)
     return fs::exists(fs::path(path), ec);
 }
 
+bool is_directory(const std::string &path)
+{
+    std::error_code ec;
+    return fs::is_directory(fs::path(path), ec);
+}
+
 Pixels from_image(const Image &img)
 {
     Pixels p;

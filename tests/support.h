@@ -46,6 +46,7 @@ std::vector<uint8_t> read_bytes(const std::string &path);
 void write_bytes(const std::string &path, const std::vector<uint8_t> &bytes);
 void write_text(const std::string &path, const std::string &text);
 bool path_exists(const std::string &path);
+bool is_directory(const std::string &path);
 
 // An Image viewing p's pixels (not owned).
 inline Image as_image(Pixels &p) { return Image{p.w, p.h, p.rgba.data()}; }

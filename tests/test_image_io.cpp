@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "common/ascii.h"
 #include "io/image_io.h"
 #include "imgthumbnail.h"
 #include "io/stb_bridge.h"
@@ -294,16 +293,5 @@ TEST(Save, WriteErrorsAreFailures)
     EXPECT_TRUE(path_exists("/dev/full"));
 }
 #endif
-
-TEST(Ascii, CaseFoldingIgnoresLocale)
-{
-    EXPECT_TRUE(ascii_iequal("JPEG", "jpeg"));
-    EXPECT_TRUE(ascii_iequal("", ""));
-    EXPECT_FALSE(ascii_iequal("jpg", "jpeg"));
-    EXPECT_FALSE(ascii_iequal("jpg", "jp"));
-    // Bytes outside ASCII are compared as they are (Latin-1 E-acute).
-    EXPECT_FALSE(ascii_iequal("\xC9", "\xE9"));
-    EXPECT_FALSE(ascii_iequal("i", "\xDD"));
-}
 
 } // namespace

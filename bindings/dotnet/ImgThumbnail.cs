@@ -9,8 +9,9 @@
 //
 // Each method returns when its thumbnail (for Batch: at least one) was
 // written and throws ImgThumbnailException otherwise, whose Message is the
-// library's own message. Sizes are 1..4096 pixels; ratios are 0 (1:1),
-// 1 (4:3), 2 (16:9) and 3 (3:2).
+// library's own message, which also names the limits of sizes and of input
+// images when a call goes past them. Ratios are the library's indices:
+// 0 (1:1), 1 (4:3), 2 (16:9) and 3 (3:2), IMGTHUMBNAIL_RATIO_* in its header.
 //
 // Paths reach the library as narrow strings in the system's ANSI code page
 // (on Linux, UTF-8): a name that code page cannot spell does not reach its

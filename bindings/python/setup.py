@@ -5,7 +5,12 @@ The library file is taken from the environment variable
 QUINTARO_IMGTHUMBNAIL_LIBRARY (a path to libquintaro-imgthumbnail.so[.N...]
 or quintaro-imgthumbnail.dll), or else from ../../build/linux/lib, the
 repository's usual Linux build. QUINTARO_IMGTHUMBNAIL_PLAT_NAME overrides
-the wheel's platform tag (win_amd64 for the DLL built on Linux)."""
+the wheel's platform tag (win_amd64 for the DLL built on Linux).
+
+The version and the ratio indices are the library's, read from its header
+(include/imgthumbnail.h of this source tree): the wheel's version, and a
+module _from_header.py written into the package."""
+import importlib.util
 import os
 import shutil
 
@@ -15,6 +20,20 @@ from wheel.bdist_wheel import bdist_wheel
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_LIBRARY = os.path.join(HERE, "..", "..", "build", "linux", "lib", "libquintaro-imgthumbnail.so")
+HEADER = os.path.join(HERE, "..", "..", "include", "imgthumbnail.h")
+
+
+def load_header_reader():
+    # The package's own reader, without importing the package (which would
+    # load the library).
+    spec = importlib.util.spec_from_file_location("_header", os.path.join(HERE, "quintaro_imgthumbnail", "_header.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+HEADER_READER = load_header_reader()
+VERSION, RATIOS = HEADER_READER.read_header(HEADER)
 
 
 def library_source():
@@ -37,6 +56,8 @@ class build_py_with_library(build_py):
         os.makedirs(target_dir, exist_ok=True)
         # The file itself, not a symbolic link to it.
         shutil.copyfile(os.path.realpath(source), os.path.join(target_dir, bundled_name(source)))
+        with open(os.path.join(target_dir, "_from_header.py"), "w", encoding="utf-8") as f:
+            f.write(HEADER_READER.module_text(VERSION, RATIOS))
 
 
 class bdist_wheel_for_platform(bdist_wheel):
@@ -53,4 +74,4 @@ class bdist_wheel_for_platform(bdist_wheel):
         return "py3", "none", plat
 
 
-setup(cmdclass={"build_py": build_py_with_library, "bdist_wheel": bdist_wheel_for_platform})
+setup(version=VERSION, cmdclass={"build_py": build_py_with_library, "bdist_wheel": bdist_wheel_for_platform})

@@ -153,6 +153,10 @@ usage_option       2 'square 64 --fast a.png'   'errlines=1' "err=imgthumb: unkn
 usage_value        2 'square 64 a.png -o'       'errlines=1' "err~option -o needs a value"
 usage_batch        2 'batch 64 mix'             'errlines=1' "err~batch needs SIZE INPUT_DIR OUTPUT_DIR"
 help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128'
+help_short         0 '-h'                       'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~-h, --help'
+help_anywhere      0 'square 64 -o hout --help nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
+help_short_anywhere 0 'square 64 -o hout -h nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
+help_short_grouped 0 'batch 64 -qh'             'errlines=0' 'out~imgthumb batch SIZE INPUT_DIR OUTPUT_DIR'
 
 # ---- A folder of six images, an undecodable one, hidden names and non-images
 mixed_folder       1 'square 24 -o out mix'     'errlines=2' "err=mix{/}broken.jpg: cannot decode 'mix{/}broken.jpg': unknown image type" 'err~imgthumb: 6 written, 1 failed, 0 skipped in ' 'outlines=0' 'nobar' 'file=out/balloon.png' 'file=out/panorama.png' 'file=out/portrait.bmp' 'file=out/sticker.tga' 'file=out/palette.png' 'file=out/grey.png' 'nofile=out/broken.png' 'nofile=out/notes.png' 'nofile=out/.hidden.png' 'nofile=out/README.png' 'nofile=out/sub'

@@ -20,22 +20,24 @@ static const char *const JPEG_EXTS[] = {"jpg", "jpeg"};
 static const char *const JPEG_OUTPUT_EXT = "png";
 // Longest stem carried over from an entry name into its output name.
 static const int STEM_MAX = 2048;
+// The '*' that the Windows listing adds to the folder to form its pattern.
+static const int LISTING_WILDCARD_LEN = 1;
 
 static bool is_separator(char c)
 {
     return c == '/' || c == '\\';
 }
 
-// Formats a path into a PATH_BUF_SIZE buffer. False when the whole path
+// Formats a path into a buffer of size bytes. False when the whole path
 // does not fit: such a path is never used cut.
-static bool format_path(char *buf, const char *fmt, ...) IMGTHUMB_PRINTF(2, 3);
-static bool format_path(char *buf, const char *fmt, ...)
+static bool format_path(char *buf, size_t size, const char *fmt, ...) IMGTHUMB_PRINTF(3, 4);
+static bool format_path(char *buf, size_t size, const char *fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    const int n = std::vsnprintf(buf, PATH_BUF_SIZE, fmt, ap);
+    const int n = std::vsnprintf(buf, size, fmt, ap);
     va_end(ap);
-    return n >= 0 && n < PATH_BUF_SIZE;
+    return n >= 0 && (size_t)n < size;
 }
 
 static bool in_list(const char *ext, const char *const *list, size_t count)
@@ -50,14 +52,14 @@ BatchEntry batch_entry_paths(const char *input_dir, const char *output_dir, cons
 {
     // Hidden names are skipped whatever they end with; so are "." and "..".
     if (name[0] == '.') return ENTRY_SKIPPED;
-    const char *ext = after_last_dot(name);
+    const char *ext = extension_of(name);
     if (!ext || !in_list(ext, INPUT_EXTS, sizeof INPUT_EXTS / sizeof *INPUT_EXTS)) return ENTRY_SKIPPED;
 
     const char *out_ext = in_list(ext, JPEG_EXTS, sizeof JPEG_EXTS / sizeof *JPEG_EXTS) ? JPEG_OUTPUT_EXT : ext;
     size_t stem_len = (size_t)(ext - 1 - name);
     if (stem_len > (size_t)STEM_MAX) stem_len = (size_t)STEM_MAX;
-    if (!format_path(in_path, "%s%c%s", input_dir, PATH_SEP, name)) return ENTRY_TOO_LONG;
-    if (!format_path(out_path, "%s%c%.*s.%s", output_dir, PATH_SEP, (int)stem_len, name, out_ext))
+    if (!format_path(in_path, PATH_BUF_SIZE, "%s%c%s", input_dir, PATH_SEP, name)) return ENTRY_TOO_LONG;
+    if (!format_path(out_path, PATH_BUF_SIZE, "%s%c%.*s.%s", output_dir, PATH_SEP, (int)stem_len, name, out_ext))
         return ENTRY_TOO_LONG;
     return ENTRY_READY;
 }
@@ -74,7 +76,9 @@ struct BatchRun {
     char out_path[PATH_BUF_SIZE];
 };
 
-static void batch_entry(const char *name, void *context)
+// What an entry is does not count: a folder with an image's name is a
+// candidate, whose thumbnail fails.
+static void batch_entry(const char *name, bool /*is_folder*/, void *context)
 {
     BatchRun *run = (BatchRun *)context;
     const BatchEntry entry = batch_entry_paths(run->input_dir, run->output_dir, name, run->in_path, run->out_path);
@@ -91,13 +95,18 @@ static void batch_entry(const char *name, void *context)
 static bool same_directory(const char *a, const char *b)
 {
     FileId ia, ib;
-    return file_id(a, &ia) && file_id(b, &ib) && ia.volume == ib.volume && ia.index == ib.index;
+    return file_id(a, &ia) && file_id(b, &ib) && same_file_id(ia, ib);
 }
 
 int batch_run_impl(const char *input_dir, const char *output_dir, int32_t size)
 {
-    char pattern[PATH_BUF_SIZE];
-    if (!format_path(pattern, "%s%c*", input_dir, PATH_SEP)) {
+    // input_dir is listed with a separator after it, whatever it ends with:
+    // the Windows pattern is then input_dir, '\' and '*' (two separators in a
+    // row after one of its own, "C:\*" for "C:"), and POSIX opens "/" for ""
+    // as Windows lists "\*". The pattern must fit a path buffer on every
+    // platform alike, its '*' included.
+    char folder[PATH_BUF_SIZE - LISTING_WILDCARD_LEN];
+    if (!format_path(folder, sizeof folder, "%s%c", input_dir, PATH_SEP)) {
         set_err("batch: cannot open directory '%s'", input_dir);
         return 0;
     }
@@ -108,7 +117,7 @@ int batch_run_impl(const char *input_dir, const char *output_dir, int32_t size)
     run.keep_existing = same_directory(input_dir, output_dir);
     run.any_candidate = false;
     run.written = 0;
-    if (!list_dir(pattern, batch_entry, &run)) {
+    if (!list_folder(folder, batch_entry, &run)) {
         set_err("batch: cannot open directory '%s'", input_dir);
         return 0;
     }
@@ -128,14 +137,14 @@ int batch_thumbnails(const char *input_dir, const char *output_dir, int32_t size
 {
     // An existing regular file passes ensure_dir too (its last level
     // exists); every save into it then fails and the run says so.
-    if (!is_directory(output_dir) && ensure_dir(output_dir) != 0) {
+    if (path_kind(output_dir) != PATH_FOLDER && ensure_dir(output_dir) != 0) {
         set_err("batch: cannot create output dir '%s'", output_dir);
         return 0;
     }
     return batch_run_impl(input_dir, output_dir, size);
 }
 
-int ensure_dir_with(const char *path, MakeDirFn make)
+int ensure_dir_with(const char *path, MakeFolderFn make)
 {
     // All work happens on a copy; a path too long for it is refused whole
     // rather than creating some shorter path the caller never named.
@@ -161,5 +170,5 @@ int ensure_dir_with(const char *path, MakeDirFn make)
 
 int ensure_dir(const char *path)
 {
-    return ensure_dir_with(path, make_dir);
+    return ensure_dir_with(path, make_folder);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/files.h"
 #include "platform/platform.h"
 
 // Body of imgthumbnail_batch once its arguments have been checked: makes
@@ -30,9 +31,14 @@ BatchEntry batch_entry_paths(const char *input_dir, const char *output_dir, cons
                              char *in_path, char *out_path);
 
 // Creates path and every missing level above it; levels that exist already
-// (as anything) are accepted. Both '/' and '\' separate levels. 0 when the
-// last level was created or existed, else -1; no message is written.
+// (as anything) are accepted. Both '/' and '\' separate levels, on every
+// platform alike, and the first level that fails ends the walk: the batch's
+// own rule, where make_folders (common/files.h) follows the platform's. 0
+// when the last level was created or existed, else -1; no message is
+// written.
 int ensure_dir(const char *path);
 
-// The same walk, creating each level with make (tests record the calls).
-int ensure_dir_with(const char *path, MakeDirFn make);
+// The same walk, creating each level with make, which answers as
+// make_folder does (tests record the calls).
+typedef int (*MakeFolderFn)(const char *path);
+int ensure_dir_with(const char *path, MakeFolderFn make);

@@ -1,24 +1,17 @@
-// String helpers that must not depend on the host's locale.
+// Text helpers for the library and the command that must not depend on the
+// host's locale: ASCII letter case and a name's extension.
 #pragma once
 
-#include <cstring>
+// Compares a and b byte by byte after folding the ASCII letters A-Z to a-z;
+// every other byte must match exactly, whatever the locale says about it.
+// Less than, equal to or greater than 0 as a sorts before, with or after b
+// (bytes compared unsigned).
+int ascii_icompare(const char *a, const char *b);
 
-// Equal after folding the ASCII letters A-Z to a-z; other bytes must match
-// exactly, whatever the locale says about them.
-inline bool ascii_iequal(const char *a, const char *b)
-{
-    for (;; a++, b++) {
-        unsigned char ca = (unsigned char)*a, cb = (unsigned char)*b;
-        if (ca >= 'A' && ca <= 'Z') ca = (unsigned char)(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = (unsigned char)(cb - 'A' + 'a');
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
+// Equal after folding the ASCII letters A-Z to a-z.
+bool ascii_iequal(const char *a, const char *b);
 
-// The text after the last '.' of s, or nullptr when s has no '.'.
-inline const char *after_last_dot(const char *s)
-{
-    const char *dot = std::strrchr(s, '.');
-    return dot ? dot + 1 : nullptr;
-}
+// The text after the last '.' of name (empty when it ends in one), or
+// nullptr when it has no '.'. Given a whole path, it is the text after the
+// path's last '.', wherever that stands.
+const char *extension_of(const char *name);

@@ -17,7 +17,7 @@ static const int JPEG_QUALITY = 90;
 
 OutputFormat output_format(const char *path)
 {
-    const char *ext = after_last_dot(path);
+    const char *ext = extension_of(path);
     if (!ext) return OUT_PNG;
     if (ascii_iequal(ext, "jpg") || ascii_iequal(ext, "jpeg")) return OUT_JPEG;
     if (ascii_iequal(ext, "bmp")) return OUT_BMP;

@@ -8,7 +8,8 @@
 #                          program carrying an stb_image of its own
 # Each must build the library and the parent's program only, leave the
 # parent's build type as it was, and write thumbnails byte-identical to the
-# normal build's (REFERENCE_HOST, the suite's own crosscheck_host).
+# normal build's (REFERENCE_HOST, the suite's own crosscheck_host). Its
+# sources may include <imgthumbnail.h>, and no header of the library's src/.
 # usage: check_subproject.sh SOURCE_DIR WORK_DIR REFERENCE_HOST C_COMPILER CXX_COMPILER
 set -eu
 source_dir=$1 work=$2 reference_host=$3 cc=$4 cxx=$5
@@ -49,6 +50,18 @@ check_variant() { # variant, build type ("" for none), cmake options...
             -o -name 'libimgthumb_internal.a' -o -name 'imgthumb' \) | sed "s|$dir/||")
   [ -z "$extra" ] || fail "built more than the library: $extra"
   grep -q 'IMGTHUMB_TESTS:BOOL=OFF' "$dir/CMakeCache.txt" || fail "the tests are not off"
+  # The public face only: one compile each.
+  cmake --build "$dir" --target reach_public >"$dir.reach.log" 2>&1 ||
+    { cat "$dir.reach.log"; fail "<imgthumbnail.h> cannot be included"; }
+  for reach in "pixels pixels/image.h" "image image.h"; do
+    target=reach_${reach%% *} internal=${reach#* }
+    if cmake --build "$dir" --target "$target" >"$dir.reach.log" 2>&1; then
+      fail "\"$internal\" can be included"
+    elif ! grep -qE "$internal(: No such file|' file not found)" "$dir.reach.log"; then
+      cat "$dir.reach.log"
+      fail "\"$internal\" failed to compile for another reason"
+    fi
+  done
   rm -rf "$dir/thumbs"
   mkdir "$dir/thumbs"
   "$dir/host" "$dir/thumbs" >/dev/null || { fail "the host failed"; return; }

@@ -8,8 +8,8 @@
 
 Each function returns None when the thumbnail (or, for batch, at least one
 thumbnail) was written, and raises ImgThumbnailError otherwise; str() of the
-error is the library's own message. Sizes are 1..4096 pixels; inputs may be
-up to 32768 pixels a side.
+error is the library's own message, which also names the limits of sizes
+and of input images when a call goes past them.
 
 Paths may be str, bytes or os.PathLike. They reach the library as narrow
 strings: encoded with the file-system encoding, or on Windows with the ANSI
@@ -31,10 +31,16 @@ import sys
 import threading
 
 __all__ = ["ImgThumbnailError", "square", "aspect", "smart", "batch", "RATIOS", "library_path"]
-__version__ = "1.0.0"
 
-# The aspect function's ratios, as the library numbers them.
-RATIOS = {"1:1": 0, "4:3": 1, "16:9": 2, "3:2": 3}
+# The version, and the aspect function's ratios as the library numbers them
+# ({"1:1": 0, ...}): both from the library's header, as the wheel was built
+# with it or, in a source checkout, as it stands there.
+try:
+    from ._from_header import RATIOS, VERSION as __version__
+except ImportError:
+    from ._header import HEADER, read_header
+
+    __version__, RATIOS = read_header(HEADER)
 
 _LIBRARY_ENV = "QUINTARO_IMGTHUMBNAIL_LIBRARY"
 _WINDOWS = sys.platform == "win32"

@@ -41,11 +41,15 @@ def test_batch_writes_every_image_of_the_folder(tmp_path):
 
 
 def test_ratio_names_are_the_library_numbers(photo, tmp_path):
+    # Each name gives the shape it names, and the same bytes as its number.
+    heights = {"1:1": 48, "4:3": 36, "16:9": 27, "3:2": 32}
+    assert list(qit.RATIOS) == list(heights)
     for name, number in qit.RATIOS.items():
         qit.aspect(photo, tmp_path / "by-name.png", 48, name)
         qit.aspect(photo, tmp_path / "by-number.png", 48, number)
+        assert png_size(tmp_path / "by-name.png") == (48, heights[name]), name
         assert (tmp_path / "by-name.png").read_bytes() == (tmp_path / "by-number.png").read_bytes(), name
-    with pytest.raises(ValueError, match="unknown ratio '2:1'"):
+    with pytest.raises(ValueError, match="unknown ratio '2:1': one of 1:1, 4:3, 16:9, 3:2"):
         qit.aspect(photo, tmp_path / "x.png", 48, "2:1")
 
 
@@ -138,12 +142,22 @@ def test_threads_take_turns_and_each_reads_its_own_message(tmp_path):
     assert wrong == []
 
 
-def test_version_matches_the_header():
+def test_version_and_ratios_are_the_headers(tmp_path):
+    # Read with the header's own spelling, not the package's reader.
     root = pathlib.Path(__file__).resolve().parents[3]
-    header = root / "src" / "imgthumbnail.h"
+    header = root / "include" / "imgthumbnail.h"
     if not header.exists():
         pytest.skip("not in a source tree")
-    expected = '#define IMGTHUMBNAIL_VERSION_STRING "%s"' % qit.__version__
-    assert expected in header.read_text()
-    pyproject = (root / "bindings" / "python" / "pyproject.toml").read_text()
-    assert 'version = "%s"' % qit.__version__ in pyproject
+    text = header.read_text()
+    assert '#define IMGTHUMBNAIL_VERSION_STRING "%s"\n' % qit.__version__ in text
+    for name, number in qit.RATIOS.items():
+        assert "#define IMGTHUMBNAIL_RATIO_%s %d\n" % (name.replace(":", "_"), number) in text
+    assert "#define IMGTHUMBNAIL_RATIO_COUNT %d\n" % len(qit.RATIOS) in text
+
+    # The module a wheel carries holds the same values.
+    from quintaro_imgthumbnail import _header
+    module = tmp_path / "_from_header.py"
+    module.write_text(_header.module_text(*_header.read_header(str(header))))
+    values = {}
+    exec(module.read_text(), values)
+    assert (values["VERSION"], values["RATIOS"]) == (qit.__version__, qit.RATIOS)
