@@ -37,7 +37,7 @@ fi
 # The Windows build's DLLs, without their debug sections (but in a Debug
 # build).
 for dll in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
-  "$strip" --strip-debug -o "$work/$dll.dll" "$windows/bin/$dll.dll"
+  SOURCE_DATE_EPOCH=0 "$strip" --strip-debug -o "$work/$dll.dll" "$windows/bin/$dll.dll"
   cmp -s "$work/$dll.dll" "$work/win/runtimes/win-x64/native/$dll.dll" ||
     cmp -s "$windows/bin/$dll.dll" "$work/win/runtimes/win-x64/native/$dll.dll" ||
     { echo "the package's $dll.dll is not the Windows build's"; exit 1; }

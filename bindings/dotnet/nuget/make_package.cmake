@@ -16,7 +16,9 @@
 #       -DSOURCE=bindings/dotnet/ImgThumbnail.cs -DWINDOWS_DIR=<folder of the DLLs>
 #       [-DLINUX_DIR=<folder of the .so files>] [-DSTRIP=<mingw strip>] -DOUT_DIR=<folder>
 #       -P make_package.cmake
-# With STRIP the DLLs lose their debug sections, as when installed.
+# With STRIP the DLLs lose their debug sections, as when installed; strip
+# then writes the time into a DLL's header, unless SOURCE_DATE_EPOCH names
+# one, so 0 is given and the package's DLLs are the same on every run.
 cmake_minimum_required(VERSION 3.20)
 foreach(v VERSION MCS MONO_API SOURCE WINDOWS_DIR OUT_DIR)
   if(NOT DEFINED ${v} OR "${${v}}" STREQUAL "")
@@ -43,7 +45,8 @@ set(files lib/netstandard2.0/${id}.dll)
 foreach(lib quintaro-imgthumbnail quintaro-imgthumbnail-ex)
   file(COPY_FILE ${WINDOWS_DIR}/${lib}.dll ${stage}/runtimes/win-x64/native/${lib}.dll)
   if(STRIP)
-    execute_process(COMMAND ${STRIP} --strip-debug ${stage}/runtimes/win-x64/native/${lib}.dll RESULT_VARIABLE rc)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+                            ${STRIP} --strip-debug ${stage}/runtimes/win-x64/native/${lib}.dll RESULT_VARIABLE rc)
     if(rc)
       message(FATAL_ERROR "could not strip ${lib}.dll")
     endif()

@@ -199,8 +199,8 @@ def _background(value):
     return r << 24 | g << 16 | b << 8 | a
 
 
-def thumbnail(src, dst, width, height, mode="cover", rotate=True, upscale=True, quality=90, background=None):
-    """A width x height thumbnail of src, written to dst, through the options
+def thumbnail(input, output, width, height, mode="cover", rotate=True, upscale=True, quality=90, background=None):
+    """A width x height thumbnail of input, written to output, through the options
     library (no lock: threads run at the same time).
 
     mode: "cover" (exactly width x height, the largest centred region of that
@@ -224,7 +224,7 @@ def thumbnail(src, dst, width, height, mode="cover", rotate=True, upscale=True, 
     options.upscale = 1 if upscale else 0
     options.quality = _c_int("quality", quality)
     options.background = _background(background)
-    args = [_encode(p) for p in (src, dst)]
+    args = [_encode(p) for p in (input, output)]
     # ctypes lets go of the interpreter during the call; the message is read
     # right after it on the same thread, which is the thread it belongs to.
     if _ex.imgthumbnail_ex_thumbnail(args[0], args[1], ctypes.byref(options)):

@@ -81,7 +81,7 @@ def test_options_reach_the_library(photo, tmp_path):
     (dict(height=4097), qit.ImgThumbnailError, "thumbnail: height 4097 out of range 1..4096"),
     (dict(quality=0), qit.ImgThumbnailError, "thumbnail: quality 0 out of range 1..100"),
     (dict(quality=101), qit.ImgThumbnailError, "thumbnail: quality 101 out of range 1..100"),
-    (dict(src="missing.png"), qit.ImgThumbnailError, "cannot decode 'missing.png': can't fopen"),
+    (dict(input="missing.png"), qit.ImgThumbnailError, "cannot decode 'missing.png': can't fopen"),
     (dict(mode="stretch"), ValueError, "unknown mode 'stretch': one of cover, fit, pad, smart"),
     (dict(background=(1, 2, 3)), ValueError, "background must be an (r, g, b, a) tuple of 0..255, not (1, 2, 3)"),
     (dict(background=(0, 0, 0, 256)), ValueError, "background must be an (r, g, b, a) tuple of 0..255"),
@@ -89,7 +89,7 @@ def test_options_reach_the_library(photo, tmp_path):
     (dict(width=2**32 + 16), OverflowError, "width 4294967312 does not fit a C int"),
 ])
 def test_failures_carry_the_exact_message(photo, tmp_path, kwargs, error, message):
-    args = dict(src=photo, dst=tmp_path / "o.png", width=40, height=40)
+    args = dict(input=photo, output=tmp_path / "o.png", width=40, height=40)
     args.update(kwargs)
     with pytest.raises(error) as caught:
         qit.thumbnail(**args)
@@ -109,12 +109,12 @@ def test_eight_threads_at_once_each_write_what_a_lone_call_writes(tmp_path):
     for i, src in enumerate(sources):
         for mode in qit.MODES:
             for ext in ("png", "jpg"):
-                jobs.append(dict(src=src, width=64 + i, height=48 - i, mode=mode, quality=40 + i * 10,
+                jobs.append(dict(input=src, width=64 + i, height=48 - i, mode=mode, quality=40 + i * 10,
                                  background=(i * 50, 20, 200, 128), ext=ext))
     for k, job in enumerate(jobs):
         job = dict(job)
         ext = job.pop("ext")
-        qit.thumbnail(dst=tmp_path / ("lone%d.%s" % (k, ext)), **job)
+        qit.thumbnail(output=tmp_path / ("lone%d.%s" % (k, ext)), **job)
     lone = [(tmp_path / ("lone%d.%s" % (k, j["ext"]))).read_bytes() for k, j in enumerate(jobs)]
 
     wrong = []
@@ -126,7 +126,7 @@ def test_eight_threads_at_once_each_write_what_a_lone_call_writes(tmp_path):
             k = (index * 5 + round_ * 3) % len(jobs)
             job = dict(jobs[k])
             out = tmp_path / ("t%d-%d.%s" % (index, round_, job.pop("ext")))
-            qit.thumbnail(dst=out, **job)
+            qit.thumbnail(output=out, **job)
             if out.read_bytes() != lone[k]:
                 wrong.append(out.name)
             # A failure only this thread and round can have written, read
