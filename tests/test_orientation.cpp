@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "exif_files.h"
+#include "fuzz_input.h"
 #include "io/image_io.h"
 #include "io/orientation.h"
 #include "pixels/orient.h"
@@ -171,6 +172,23 @@ TEST(ExifOrientation, DamagedContainersMeanUpright)
     Pixels small = gradient(3, 2);
     ASSERT_EQ(save_image((dir + "/t.tga").c_str(), as_image(small), JPEG_QUALITY_DEFAULT), 1);
     EXPECT_EQ(orientation_of(dir + "/t.tga"), 1);
+}
+
+TEST(ExifOrientation, TheFuzzSeedsCarryTheirTags)
+{
+    // The seeds that lead the fuzzer into the reader hold what their names say.
+    const std::string dir = scratch_dir();
+    const struct {
+        const char *name;
+        int orientation;
+    } seeds[] = {{"jpeg-exif-6", 6}, {"jpeg-exif-8", 8}, {"png-exif-5", 5}, {"png-exif-late-3", 3}};
+    for (const auto &s : seeds) {
+        std::vector<uint8_t> bytes = read_bytes(std::string(IMGTHUMB_FUZZ_DIR) + "/corpus/" + s.name);
+        ASSERT_GT(bytes.size(), FUZZ_PARAM_BYTES) << s.name;
+        bytes.erase(bytes.begin(), bytes.begin() + FUZZ_PARAM_BYTES);
+        write_bytes(dir + "/" + s.name, bytes);
+        EXPECT_EQ(orientation_of(dir + "/" + s.name), s.orientation) << s.name;
+    }
 }
 
 TEST(OrientImage, EachOrientationIsTheMoveItNames)
