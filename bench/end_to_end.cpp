@@ -132,7 +132,7 @@ bool run_floor(const Operation &op, const BenchInput &in, const std::string &out
     stbi_image_free(decoded);
     // Flattening is the library's own work, not the encoder's: made once.
     const std::vector<unsigned char> &rgb = flattened(op, in, thumb);
-    const int ok = rgb.empty() ? save_image(out.c_str(), thumb)
+    const int ok = rgb.empty() ? save_image(out.c_str(), thumb, JPEG_QUALITY_DEFAULT)
                                : stbi_write_jpg(out.c_str(), thumb.width, thumb.height, 3, rgb.data(), FLOOR_JPEG_QUALITY);
     if (!ok) *error = "cannot encode";
     return ok != 0;
@@ -175,7 +175,7 @@ void bench_steps(benchmark::State &state, const Operation &op, const BenchInput 
         t[STEP_FREE] = thread_cpu_ms();
         std::free(src.pixels);
         t[STEP_ENCODE] = thread_cpu_ms();
-        const int ok = thumb.pixels && save_image(out.c_str(), thumb);
+        const int ok = thumb.pixels && save_image(out.c_str(), thumb, JPEG_QUALITY_DEFAULT);
         std::free(thumb.pixels);
         t[STEP_COUNT] = thread_cpu_ms();
         if (!ok) {

@@ -187,7 +187,7 @@ void bench_encode(benchmark::State &state, const char *name, int32_t w, int32_t 
     const Image &thumb = photo(w, h);
     const std::string path = bench_out_path(name);
     for (auto _ : state)
-        if (!save_image(path.c_str(), thumb)) {
+        if (!save_image(path.c_str(), thumb, JPEG_QUALITY_DEFAULT)) {
             state.SkipWithError("cannot encode");
             break;
         }

@@ -1,29 +1,34 @@
-# The static library (BUILD_SHARED_LIBS=OFF): the library's objects and
-# those of the helpers it shares with the command joined into one
-# relocatable object in which only the seven functions stay global.
-# The bundled decoder and encoder, and every internal function, become local
-# symbols, so a program with an stb_image of its own links without a clash.
-# Consumers get IMGTHUMBNAIL_STATIC defined for them.
-# Included by src/CMakeLists.txt.
-set(IMGTHUMB_EXPORTED_FUNCTIONS imgthumbnail_init imgthumbnail_cleanup imgthumbnail_last_error
-    imgthumbnail_square imgthumbnail_aspect imgthumbnail_smart imgthumbnail_batch)
-set(imgthumb_keep ${CMAKE_CURRENT_BINARY_DIR}/imgthumbnail-exports.txt)
-string(REPLACE ";" "\n" imgthumb_keep_text "${IMGTHUMB_EXPORTED_FUNCTIONS}")
-file(WRITE ${imgthumb_keep} "${imgthumb_keep_text}\n")
-set(imgthumb_joined ${CMAKE_CURRENT_BINARY_DIR}/imgthumbnail-joined${CMAKE_CXX_OUTPUT_EXTENSION})
+# The static libraries (BUILD_SHARED_LIBS=OFF): the engine's objects, those
+# of the helpers it shares with the command, and one interface's joined into
+# one relocatable object in which only that
+# interface's exported functions stay global. The bundled decoder and
+# encoder, and every internal function, become local symbols, so a program
+# with an stb_image of its own, or with both libraries, links without a
+# clash. Consumers get the interface's *_STATIC macro defined for them.
+# Included by src/CMakeLists.txt, which calls imgthumb_static_library for
+# each library.
 if(NOT CMAKE_OBJCOPY)
   message(FATAL_ERROR "the static library needs objcopy (binutils)")
 endif()
-add_custom_command(OUTPUT ${imgthumb_joined}
-  COMMAND ${CMAKE_CXX_COMPILER} -r -nostdlib -o ${imgthumb_joined} $<TARGET_OBJECTS:imgthumb_objects>
-          $<TARGET_OBJECTS:imgthumb_common>
-  COMMAND ${CMAKE_OBJCOPY} --keep-global-symbols=${imgthumb_keep} ${imgthumb_joined}
-  DEPENDS $<TARGET_OBJECTS:imgthumb_objects> $<TARGET_OBJECTS:imgthumb_common> ${imgthumb_keep}
-  COMMENT "Joining the library's objects, internal symbols made local"
-  COMMAND_EXPAND_LISTS VERBATIM)
-add_library(quintaro-imgthumbnail STATIC ${imgthumb_joined})
-set_target_properties(quintaro-imgthumbnail PROPERTIES LINKER_LANGUAGE CXX)
-target_compile_definitions(quintaro-imgthumbnail INTERFACE IMGTHUMBNAIL_STATIC)
-if(NOT WIN32)
-  target_link_libraries(quintaro-imgthumbnail INTERFACE m)
-endif()
+
+# imgthumb_static_library(TARGET INTERFACE_OBJECTS STATIC_MACRO FUNCTION...)
+function(imgthumb_static_library target interface_objects static_macro)
+  set(keep ${CMAKE_CURRENT_BINARY_DIR}/${target}-exports.txt)
+  string(REPLACE ";" "\n" keep_text "${ARGN}")
+  file(WRITE ${keep} "${keep_text}\n")
+  set(joined ${CMAKE_CURRENT_BINARY_DIR}/${target}-joined${CMAKE_CXX_OUTPUT_EXTENSION})
+  set(objects $<TARGET_OBJECTS:imgthumb_engine> $<TARGET_OBJECTS:imgthumb_common>
+              $<TARGET_OBJECTS:${interface_objects}>)
+  add_custom_command(OUTPUT ${joined}
+    COMMAND ${CMAKE_CXX_COMPILER} -r -nostdlib -o ${joined} ${objects}
+    COMMAND ${CMAKE_OBJCOPY} --keep-global-symbols=${keep} ${joined}
+    DEPENDS ${objects} ${keep}
+    COMMENT "Joining the objects of ${target}, internal symbols made local"
+    COMMAND_EXPAND_LISTS VERBATIM)
+  add_library(${target} STATIC ${joined})
+  set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+  target_compile_definitions(${target} INTERFACE ${static_macro})
+  if(NOT WIN32)
+    target_link_libraries(${target} INTERFACE m)
+  endif()
+endfunction()

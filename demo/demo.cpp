@@ -198,12 +198,12 @@ bool keep_original(const fs::path &input, const fs::path &kept)
 int write_preview(const Image &image, const fs::path &preview)
 {
     int side = std::max(image.width, image.height);
-    if (side <= PREVIEW_MAX_SIDE) return save_image(preview.string().c_str(), image);
+    if (side <= PREVIEW_MAX_SIDE) return save_image(preview.string().c_str(), image, JPEG_QUALITY_DEFAULT);
     int w = std::max(1, (int)((long long)image.width * PREVIEW_MAX_SIDE / side));
     int h = std::max(1, (int)((long long)image.height * PREVIEW_MAX_SIDE / side));
     Image small = resize_image(image, w, h);
     if (!small.pixels) return 0;
-    int ok = save_image(preview.string().c_str(), small);
+    int ok = save_image(preview.string().c_str(), small, JPEG_QUALITY_DEFAULT);
     std::free(small.pixels);
     return ok;
 }
@@ -227,7 +227,7 @@ bool describe_thumb(SheetThumb &t, const std::string &rel, const fs::path &out, 
     t.height = img.height;
     if (t.format == "BMP" || t.format == "TGA") {
         const std::string preview = "previews/" + preview_name;
-        if (save_image((out / preview).string().c_str(), img)) t.shown = url_path(preview);
+        if (save_image((out / preview).string().c_str(), img, JPEG_QUALITY_DEFAULT)) t.shown = url_path(preview);
     }
     std::free(img.pixels);
     return true;

@@ -161,6 +161,54 @@ Bytes jpeg_grey()
     return b;
 }
 
+// ---- EXIF Orientation tags, in JPEG and PNG --------------------------------
+
+// A TIFF structure whose first IFD holds Make and Orientation, in either
+// byte order: the bytes the orientation reader parses.
+Bytes exif_tiff(int orientation, bool big)
+{
+    Bytes t;
+    put_text(t, big ? "MM" : "II");
+    auto p16 = [&](int v) { big ? put16be(t, v) : put16le(t, v); };
+    auto p32 = [&](uint32_t v) { big ? put32be(t, v) : put32le(t, v); };
+    p16(42);
+    p32(8);
+    p16(2);
+    p16(271), p16(2), p32(4), put_text(t, "cam");
+    t.push_back(0);
+    p16(274), p16(3), p32(1), p16(orientation), p16(0);
+    p32(0); // no next IFD
+    return t;
+}
+
+// The RGB JPEG with an APP1 "Exif" segment right after its start of image.
+Bytes jpeg_exif(int orientation, bool big)
+{
+    Bytes jpg = jpeg_rgb(), app1 = {0xFF, 0xE1, 0, 0};
+    put_text(app1, std::string("Exif\0\0", 6));
+    const Bytes tiff = exif_tiff(orientation, big);
+    app1.insert(app1.end(), tiff.begin(), tiff.end());
+    app1[2] = (uint8_t)((app1.size() - 2) >> 8);
+    app1[3] = (uint8_t)(app1.size() - 2);
+    jpg.insert(jpg.begin() + 2, app1.begin(), app1.end());
+    return jpg;
+}
+
+// The RGBA PNG with an eXIf chunk after IHDR, or before IEND when late.
+Bytes png_exif(int orientation, bool late)
+{
+    const size_t after_ihdr = 33, iend = 12;
+    Bytes png = png_rgba(), chunk;
+    png_chunk(chunk, "eXIf", exif_tiff(orientation, !late));
+    png.insert(late ? png.end() - (std::ptrdiff_t)iend : png.begin() + (std::ptrdiff_t)after_ihdr, chunk.begin(),
+               chunk.end());
+    return png;
+}
+Bytes jpeg_exif_6() { return jpeg_exif(6, false); }
+Bytes jpeg_exif_8() { return jpeg_exif(8, true); }
+Bytes png_exif_5() { return png_exif(5, false); }
+Bytes png_exif_late_3() { return png_exif(3, true); }
+
 Bytes bmp_rgb()
 {
     Bytes b;
@@ -665,6 +713,9 @@ int main(int argc, char **argv)
         {"gif", gif_file},                {"psd-raw", psd_raw},         {"psd-rle", psd_rle},
         {"hdr-flat", hdr_flat},           {"hdr-rle", hdr_rle},         {"pic", pic_file},
         {"ppm", ppm},                     {"pgm", pgm},
+        // Four, so that the hostile files after them keep their output formats.
+        {"jpeg-exif-6", jpeg_exif_6},     {"jpeg-exif-8", jpeg_exif_8}, {"png-exif-5", png_exif_5},
+        {"png-exif-late-3", png_exif_late_3},
     };
     const Seed hostiles[] = {
         {"hdr-zero-length-run", hostile_hdr_zero_run},

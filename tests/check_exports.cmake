@@ -1,8 +1,13 @@
 # Lists the symbols a built library exports and fails unless they are exactly
-# the seven imgthumbnail_ functions. On Windows it also checks that the DLL
-# needs no mingw runtime DLL beside it.
-set(EXPECTED imgthumbnail_aspect imgthumbnail_batch imgthumbnail_cleanup imgthumbnail_init
-             imgthumbnail_last_error imgthumbnail_smart imgthumbnail_square)
+# its interface's functions: the seven imgthumbnail_ functions, or with
+# -DINTERFACE=ex the options library's three. On Windows it also checks that
+# the DLL needs no mingw runtime DLL beside it.
+if(INTERFACE STREQUAL "ex")
+  set(EXPECTED imgthumbnail_ex_defaults imgthumbnail_ex_last_error imgthumbnail_ex_thumbnail)
+else()
+  set(EXPECTED imgthumbnail_aspect imgthumbnail_batch imgthumbnail_cleanup imgthumbnail_init
+               imgthumbnail_last_error imgthumbnail_smart imgthumbnail_square)
+endif()
 if(WINDOWS)
   execute_process(COMMAND ${TOOL} -p ${LIB} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -244,7 +244,7 @@ TEST(Save, ExtensionChoosesTheFormat)
             std::string sub = path.substr(0, path.rfind('/'));
             std::filesystem::create_directories(sub);
         }
-        ASSERT_EQ(save_image(path.c_str(), as_image(src)), 1) << t.name;
+        ASSERT_EQ(save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1) << t.name;
         EXPECT_EQ(sniff(read_bytes(path)), t.kind) << t.name;
     }
 }
@@ -259,11 +259,11 @@ TEST(Save, PixelsAsWritten)
     });
     // PNG and TGA keep all four channels byte for byte.
     for (const char *name : {"/a.png", "/a.tga", "/a.TGA"}) {
-        ASSERT_EQ(save_image((dir + name).c_str(), as_image(src)), 1);
+        ASSERT_EQ(save_image((dir + name).c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1);
         EXPECT_EQ(read_pixels(dir + name).rgba, src.rgba) << name;
     }
     // BMP holds the flattened colours exactly, with alpha 255.
-    ASSERT_EQ(save_image((dir + "/a.bmp").c_str(), as_image(src)), 1);
+    ASSERT_EQ(save_image((dir + "/a.bmp").c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1);
     EXPECT_EQ(read_pixels(dir + "/a.bmp").rgba,
               (std::vector<uint8_t>{127, 127, 127, 255, 255, 255, 255, 255, 100, 150, 200, 255,
                                     233, 233, 233, 255, 251, 251, 251, 255, 255, 255, 255, 255}));
@@ -276,7 +276,7 @@ TEST(Save, FailuresNameTheOutput)
     std::string dir = scratch_dir();
     Pixels src = gradient(4, 4);
     for (std::string path : {dir + "/missing-dir/t.png", dir + "/missing-dir/t.jpg", dir}) {
-        EXPECT_EQ(save_image(path.c_str(), as_image(src)), 0) << path;
+        EXPECT_EQ(save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 0) << path;
         EXPECT_EQ(std::string(imgthumbnail_last_error()), "cannot encode '" + path + "' (check the extension)");
     }
     EXPECT_FALSE(path_exists(dir + "/missing-dir"));
@@ -288,7 +288,7 @@ TEST(Save, WriteErrorsAreFailures)
     // A full device accepts the open and fails the writes: that must be a
     // failure, and the device must not be removed.
     Pixels src = gradient(64, 64);
-    EXPECT_EQ(save_image("/dev/full", as_image(src)), 0);
+    EXPECT_EQ(save_image("/dev/full", as_image(src), JPEG_QUALITY_DEFAULT), 0);
     EXPECT_STREQ(imgthumbnail_last_error(), "cannot encode '/dev/full' (check the extension)");
     EXPECT_TRUE(path_exists("/dev/full"));
 }

@@ -52,7 +52,8 @@ TEST(OutputFiles, ExistingOutputIsReplacedWhole)
     for (const char *name : FORMATS) {
         const std::string path = dir + "/" + name;
         write_bytes(path, OLD_BYTES);
-        ASSERT_EQ(save_image(path.c_str(), as_image(src)), 1) << name << ": " << imgthumbnail_last_error();
+        ASSERT_EQ(save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1)
+            << name << ": " << imgthumbnail_last_error();
         EXPECT_EQ(read_pixels(path).w, 20) << name;
     }
     EXPECT_EQ(entries(dir), (std::vector<std::string>{"t.bmp", "t.jpg", "t.png", "t.tga"}));
@@ -69,7 +70,7 @@ TEST(OutputFiles, FailedEncodingKeepsTheOldOutput)
     const std::string old_path = dir + "/old.jpg", new_path = dir + "/new.jpg";
     write_bytes(old_path, OLD_BYTES);
     for (const std::string &path : {old_path, new_path}) {
-        EXPECT_EQ(save_image(path.c_str(), empty), 0) << path;
+        EXPECT_EQ(save_image(path.c_str(), empty, JPEG_QUALITY_DEFAULT), 0) << path;
         EXPECT_EQ(imgthumbnail_last_error(), encode_error(path));
     }
     EXPECT_EQ(read_bytes(old_path), OLD_BYTES);
@@ -117,7 +118,7 @@ TEST(OutputFiles, ReadOnlyOutputIsKept)
         write_bytes(path, OLD_BYTES);
         fs::permissions(path, fs::perms::owner_read, fs::perm_options::replace);
         Pixels src = gradient(8, 8);
-        EXPECT_EQ(save_image(path.c_str(), as_image(src)), 0);
+        EXPECT_EQ(save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 0);
         EXPECT_EQ(imgthumbnail_last_error(), encode_error(path));
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
         EXPECT_EQ(read_bytes(path), OLD_BYTES);
@@ -154,7 +155,7 @@ TEST(OutputFiles, PermissionsAsFopenGivesThem)
             chmod(path.c_str(), c.old_mode);
         }
         umask(c.umask);
-        const int ok = save_image(path.c_str(), as_image(src));
+        const int ok = save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT);
         umask(022);
         EXPECT_EQ(ok, 1) << path;
         EXPECT_EQ(mode_of(path), c.expected) << path;
@@ -177,7 +178,8 @@ TEST(OutputFiles, LinksAreWrittenThrough)
         const std::string path = dir + "/" + name;
         const std::string before = fs::read_symlink(path).string();
         write_bytes(dir + "/real/target.png", OLD_BYTES);
-        ASSERT_EQ(save_image(path.c_str(), as_image(src)), 1) << name << ": " << imgthumbnail_last_error();
+        ASSERT_EQ(save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1)
+            << name << ": " << imgthumbnail_last_error();
         EXPECT_TRUE(fs::is_symlink(path)) << name;
         EXPECT_EQ(fs::read_symlink(path).string(), before) << name;
         EXPECT_EQ(read_pixels(path).w, 8) << name;
@@ -192,7 +194,7 @@ TEST(OutputFiles, LinksAreWrittenThrough)
 TEST(OutputFiles, SpecialFilesAreWrittenDirectly)
 {
     Pixels src = gradient(16, 16);
-    EXPECT_EQ(save_image("/dev/null", as_image(src)), 1) << imgthumbnail_last_error();
+    EXPECT_EQ(save_image("/dev/null", as_image(src), JPEG_QUALITY_DEFAULT), 1) << imgthumbnail_last_error();
     struct stat st;
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -216,7 +218,7 @@ TEST(OutputFiles, SpecialFilesAreWrittenDirectly)
         _exit(png && total > 0 ? 0 : 1);
     }
     ASSERT_GT(reader, 0);
-    EXPECT_EQ(save_image(fifo.c_str(), as_image(src)), 1) << imgthumbnail_last_error();
+    EXPECT_EQ(save_image(fifo.c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1) << imgthumbnail_last_error();
     int status = 0;
     ASSERT_EQ(waitpid(reader, &status, 0), reader);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -236,8 +238,8 @@ TEST(OutputFiles, WritableOutputInALockedFolder)
         write_bytes(locked + "/t.png", OLD_BYTES);
         chmod(locked.c_str(), 0555);
         Pixels src = gradient(8, 8);
-        EXPECT_EQ(save_image((locked + "/t.png").c_str(), as_image(src)), 1) << imgthumbnail_last_error();
-        EXPECT_EQ(save_image((locked + "/new.png").c_str(), as_image(src)), 0);
+        EXPECT_EQ(save_image((locked + "/t.png").c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 1) << imgthumbnail_last_error();
+        EXPECT_EQ(save_image((locked + "/new.png").c_str(), as_image(src), JPEG_QUALITY_DEFAULT), 0);
         chmod(locked.c_str(), 0755);
         EXPECT_EQ(read_pixels(locked + "/t.png").w, 8);
         EXPECT_EQ(entries(locked), (std::vector<std::string>{"t.png"}));

@@ -31,7 +31,7 @@ int save_with_file_limit(const std::string &path, Pixels image, rlim_t limit, in
         const struct rlimit lim = {limit, limit};
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(2);
         imgthumbnail_cleanup();
-        const int ok = save_image(path.c_str(), as_image(image));
+        const int ok = save_image(path.c_str(), as_image(image), JPEG_QUALITY_DEFAULT);
         const std::string expected = ok ? "" : "cannot encode '" + path + "' (check the extension)";
         if (ok != expected_result || imgthumbnail_last_error() != expected) {
             std::fprintf(stderr, "result %d, message \"%s\"\n", ok, imgthumbnail_last_error());

@@ -1,7 +1,9 @@
-// Many threads calling the seven functions at once: each thumbnail must be
-// the very one a lone call writes, nothing may crash or leak, and only the
-// message read after a failure may come from another thread's call. Uses the
-// public interface only. Writes its inputs, then every thumbnail once on one
+// Many threads calling both libraries at once: each thumbnail must be the
+// very one a lone call writes and nothing may crash or leak. Only the seven
+// functions' message read after a failure may come from another thread's
+// call: the options library's is each thread's own, which every thread
+// checks after failures of its own between the thumbnails. Uses the public
+// interfaces only. Writes its inputs, then every thumbnail once on one
 // thread, then all of them again from eight threads at once, and compares.
 // usage: thread_host WORK_DIR
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "imgthumbnail.h"
+#include "imgthumbnail_ex.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -25,7 +28,7 @@ namespace {
 const int THREADS = 8;
 const int CALLS_PER_THREAD = 40;
 
-enum Op { SQUARE, ASPECT, SMART };
+enum Op { SQUARE, ASPECT, SMART, EX_COVER, EX_FIT, EX_PAD, EX_SMART };
 
 struct Job {
     Op op;
@@ -51,14 +54,44 @@ bool write_ppm(const std::string &path, int w, int h, int seed)
     return std::fclose(f) == 0;
 }
 
+bool run_ex(const Job &j, const std::string &output, int mode)
+{
+    imgthumbnail_ex_options o;
+    imgthumbnail_ex_defaults(&o);
+    o.mode = mode;
+    o.width = j.a;
+    o.height = j.b;
+    o.quality = 30 + j.a % 70;
+    o.background = 0x40800000u | (unsigned)j.b;
+    o.upscale = j.a % 2;
+    return imgthumbnail_ex_thumbnail(j.input.c_str(), output.c_str(), &o) == 1;
+}
+
 bool run(const Job &j, const std::string &output)
 {
     switch (j.op) {
     case SQUARE: return imgthumbnail_square(j.input.c_str(), output.c_str(), j.a) == 1;
     case ASPECT: return imgthumbnail_aspect(j.input.c_str(), output.c_str(), j.a, j.b) == 1;
     case SMART: return imgthumbnail_smart(j.input.c_str(), output.c_str(), j.a, j.b) == 1;
+    case EX_COVER: return run_ex(j, output, IMGTHUMBNAIL_EX_COVER);
+    case EX_FIT: return run_ex(j, output, IMGTHUMBNAIL_EX_FIT);
+    case EX_PAD: return run_ex(j, output, IMGTHUMBNAIL_EX_PAD);
+    case EX_SMART: return run_ex(j, output, IMGTHUMBNAIL_EX_SMART);
     }
     return false;
+}
+
+// A failing call of the options library whose message only this thread
+// and this call can have written; true when the message read is it.
+bool own_message(int thread, int call)
+{
+    imgthumbnail_ex_options o;
+    imgthumbnail_ex_defaults(&o);
+    o.width = o.height = 10;
+    o.quality = -(thread * 1000 + call);
+    if (imgthumbnail_ex_thumbnail("in.png", "out.png", &o) != 0) return false;
+    return std::string(imgthumbnail_ex_last_error()) ==
+           "thumbnail: quality " + std::to_string(o.quality) + " out of range 1..100";
 }
 
 std::vector<unsigned char> read_file(const std::string &path)
@@ -111,14 +144,16 @@ int main(int argc, char **argv)
         jobs.push_back(Job{SQUARE, inputs[i], ext, 48 + (int)i * 7, 0, false});
         jobs.push_back(Job{ASPECT, inputs[i], ext, 120 - (int)i, (int)i % IMGTHUMBNAIL_RATIO_COUNT, false});
         jobs.push_back(Job{SMART, inputs[i], ext, 40 + (int)i, 90 - (int)i * 2, false});
+        jobs.push_back(Job{(Op)(EX_COVER + i % 4), inputs[i], ext, 30 + (int)i * 9, 100 - (int)i * 3, false});
     }
     jobs.push_back(Job{SQUARE, in + "/missing.png", "png", 32, 0, true});
     jobs.push_back(Job{SMART, in + "/p0.ppm", "png", 0, 10, true});
+    jobs.push_back(Job{EX_FIT, in + "/missing.png", "png", 32, 32, true});
 
     for (size_t k = 0; k < jobs.size(); k++) {
         const bool ok = run(jobs[k], ref + "/" + std::to_string(k) + "." + jobs[k].ext);
         if (ok == jobs[k].fails) {
-            std::fprintf(stderr, "job %zu alone: %s\n", k, imgthumbnail_last_error());
+            std::fprintf(stderr, "job %zu alone: %s%s\n", k, imgthumbnail_last_error(), imgthumbnail_ex_last_error());
             return 1;
         }
     }
@@ -137,6 +172,7 @@ int main(int argc, char **argv)
                 if (!jobs[k].fails &&
                     read_file(out) != read_file(ref + "/" + std::to_string(k) + "." + jobs[k].ext))
                     wrong[t]++;
+                if (!own_message(t, c)) wrong[t]++;
             }
         });
     for (std::thread &th : threads) th.join();

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets (clang, ASan + UBSan) in build/fuzz and runs
 # each for the given number of seconds, one after the other.
-#   usage: tools/fuzz.sh [SECONDS] [square|aspect|smart ...]
+#   usage: tools/fuzz.sh [SECONDS] [square|aspect|smart|options ...]
 # Each target starts from the seed corpus and every reproducer in
 # fuzz/crashes, with the dictionary fuzz/imgthumb.dict of the markers and
 # chunk names the decoder and the pre-decode checks parse, and keeps its
@@ -13,14 +13,14 @@ set -u
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
-targets=${*:-square aspect smart}
+targets=${*:-square aspect smart options}
 dir=build/fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DIMGTHUMB_FUZZ=ON -DIMGTHUMB_TESTS=OFF >"$dir.configure.log" 2>&1 ||
   { cat "$dir.configure.log"; exit 1; }
 # Only the targets: the shared library is not built for fuzzing.
-cmake --build "$dir" --target fuzz_square fuzz_aspect fuzz_smart || exit 1
+cmake --build "$dir" --target fuzz_square fuzz_aspect fuzz_smart fuzz_options || exit 1
 
 # Requests beyond 256 MiB fail like a full heap (the decoder then reports
 # "outofmem") instead of stopping the run; every other allocation is real.

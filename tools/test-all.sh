@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the library three ways and runs the whole test suite on each:
 #   build/linux    the Linux build (and the Linux = Windows thumbnail check)
-#   build/scalar   the thumbnail host with the scalar kernels alone, compared
+#   build/scalar   the thumbnail hosts with the scalar kernels alone, compared
 #                  with the Linux build's (SSE2) thumbnails
 #   build/asan-clang  the Linux build under clang's AddressSanitizer + UBSan
 #   build/tsan     the thread test's host under ThreadSanitizer
@@ -55,11 +55,11 @@ else
   status=1
   windows_dir=""
 fi
-# The scalar kernels alone (no SSE2): only the thumbnail host, which the
+# The scalar kernels alone (no SSE2): only the thumbnail hosts, which the
 # Linux suite runs beside its own to compare their bytes.
 scalar_dir=""
 if cmake -S . -B build/scalar -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIMGTHUMB_SIMD=OFF \
-     >build/scalar.configure.log 2>&1 && cmake --build build/scalar --target crosscheck_host; then
+     >build/scalar.configure.log 2>&1 && cmake --build build/scalar --target crosscheck_host crosscheck_ex_host; then
   scalar_dir="$top/build/scalar"
 else
   cat build/scalar.configure.log

@@ -1,10 +1,14 @@
-// Tests of ImgThumbnail.cs against the real library: the thumbnails, the
-// exact messages, a message read many times (the library's pointer must never
-// be freed by the marshaller) and threads that take turns.
+// Tests of ImgThumbnail.cs against the real libraries (compiled with it, or
+// against the NuGet package's assembly): the thumbnails, the exact messages,
+// a message read many times (the library's pointer must never be freed by
+// the marshaller), threads that take turns through the seven functions and
+// threads that run Thumbnail at once, each reading its own messages.
 // usage: ImgThumbnailTest.exe WORK_FOLDER   (exit code 0 when all pass)
 using System;
 using System.Collections.Generic;
 using System.IO;
+using System.Linq;
+using System.Reflection;
 using System.Threading;
 using Quintaro;
 
@@ -54,6 +58,89 @@ static class ImgThumbnailTest
     {
         try { call(); } catch (ImgThumbnailException e) { return e.Message; }
         return null;
+    }
+
+    static int[] BmpPixel(string path, int x, int y)
+    {
+        byte[] data = File.ReadAllBytes(path);
+        int offset = BitConverter.ToInt32(data, 10), width = BitConverter.ToInt32(data, 18);
+        int height = BitConverter.ToInt32(data, 22), stride = (width * 3 + 3) / 4 * 4;
+        int at = offset + (height - 1 - y) * stride + x * 3;
+        return new[] { data[at + 2], data[at + 1], (int)data[at] };
+    }
+
+    // The options library: each mode, the options, the messages, and eight
+    // threads at once with no lock, each reading its own failures' messages.
+    static void TestThumbnail(string work, string photo)
+    {
+        var sizes = new Dictionary<ThumbnailMode, int[]> {
+            { ThumbnailMode.Cover, new[] { 50, 30, 50, 30 } }, { ThumbnailMode.Fit, new[] { 60, 60, 60, 34 } },
+            { ThumbnailMode.Pad, new[] { 60, 60, 60, 60 } }, { ThumbnailMode.Smart, new[] { 20, 70, 20, 70 } },
+            { ThumbnailMode.Aspect, new[] { 64, 0, 64, 48 } },
+        };
+        foreach (var c in sizes) {
+            string o = Path.Combine(work, "thumb-" + c.Key + ".png");
+            ImgThumbnail.Thumbnail(photo, o, new ThumbnailOptions { Mode = c.Key, Width = c.Value[0], Height = c.Value[1], Ratio = 1 });
+            int[] got = PngSize(o);
+            Expect(got[0] == c.Value[2] && got[1] == c.Value[3], "Thumbnail " + c.Key + ": " + got[0] + " x " + got[1]);
+        }
+        string same = Path.Combine(work, "same.png");
+        ImgThumbnail.Thumbnail(photo, same, new ThumbnailOptions { Mode = ThumbnailMode.Fit, Width = 999, Height = 999, Upscale = false });
+        Expect(PngSize(same)[0] == 160 && PngSize(same)[1] == 90, "Upscale = false keeps 160 x 90");
+        string pad = Path.Combine(work, "pad.bmp");
+        ImgThumbnail.Thumbnail(photo, pad, new ThumbnailOptions { Mode = ThumbnailMode.Pad, Width = 40, Height = 40, Background = 0x0A141EFF });
+        int[] corner = BmpPixel(pad, 0, 0);
+        Expect(corner[0] == 10 && corner[1] == 20 && corner[2] == 30, "Background reaches the canvas");
+        string low = Path.Combine(work, "q5.jpg"), high = Path.Combine(work, "q95.jpg");
+        ImgThumbnail.Thumbnail(photo, low, new ThumbnailOptions { Width = 90, Height = 90, Quality = 5 });
+        ImgThumbnail.Thumbnail(photo, high, new ThumbnailOptions { Width = 90, Height = 90, Quality = 95 });
+        Expect(new FileInfo(low).Length < new FileInfo(high).Length, "Quality reaches the encoder");
+
+        var cases = new List<KeyValuePair<ThumbnailOptions, string>> {
+            new KeyValuePair<ThumbnailOptions, string>(new ThumbnailOptions { Width = 0, Height = 10 }, "thumbnail: width 0 out of range 1..4096"),
+            new KeyValuePair<ThumbnailOptions, string>(new ThumbnailOptions { Width = 10, Height = 10, Quality = 0 }, "thumbnail: quality 0 out of range 1..100"),
+            new KeyValuePair<ThumbnailOptions, string>(new ThumbnailOptions { Mode = (ThumbnailMode)9, Width = 10, Height = 10 }, "thumbnail: mode 9 out of range 0..4"),
+            new KeyValuePair<ThumbnailOptions, string>(new ThumbnailOptions { Mode = ThumbnailMode.Aspect, Width = 10, Ratio = 4 }, "thumbnail: ratio 4 out of range 0..3"),
+        };
+        foreach (var c in cases) {
+            string got = MessageOf(() => ImgThumbnail.Thumbnail(photo, Path.Combine(work, "never.png"), c.Key));
+            Expect(got == c.Value, "expected \"" + c.Value + "\", got \"" + got + "\"");
+        }
+        string missing = Path.Combine(work, "missing.png");
+        Expect(MessageOf(() => ImgThumbnail.Thumbnail(missing, same, new ThumbnailOptions { Width = 8, Height = 8 }))
+               == "cannot decode '" + missing + "': can't fopen", "Thumbnail of a missing file");
+        Expect(MessageOf(() => ImgThumbnail.Thumbnail(null, same, new ThumbnailOptions { Width = 8, Height = 8 }))
+               == "thumbnail: NULL input/output", "Thumbnail of null");
+
+        // Eight threads at once, with the seven functions' lock held all the
+        // while: Thumbnail does not take it, and each thread's message is its own.
+        string lone = Path.Combine(work, "lone.jpg");
+        var box = new ThumbnailOptions { Mode = ThumbnailMode.Pad, Width = 70, Height = 50, Quality = 60, Background = 0x80808080 };
+        ImgThumbnail.Thumbnail(photo, lone, box);
+        byte[] expected = File.ReadAllBytes(lone);
+        int wrong = 0;
+        var threads = new List<Thread>();
+        FieldInfo lockField = typeof(ImgThumbnail).GetField("CallLock", BindingFlags.NonPublic | BindingFlags.Static);
+        object callLock = lockField != null ? lockField.GetValue(null) : new object();
+        lock (callLock) {
+            for (int t = 0; t < 8; t++) {
+                int index = t;
+                threads.Add(new Thread(() => {
+                    for (int i = 0; i < 10; i++) {
+                        string o = Path.Combine(work, "p" + index + "-" + i + ".jpg");
+                        ImgThumbnail.Thumbnail(photo, o, box);
+                        if (!File.ReadAllBytes(o).SequenceEqual(expected)) Interlocked.Increment(ref wrong);
+                        int q = -(index * 1000 + i);
+                        if (MessageOf(() => ImgThumbnail.Thumbnail(photo, o, new ThumbnailOptions { Width = 9, Height = 9, Quality = q }))
+                            != "thumbnail: quality " + q + " out of range 1..100")
+                            Interlocked.Increment(ref wrong);
+                    }
+                }));
+            }
+            foreach (var t in threads) t.Start();
+            foreach (var t in threads) Expect(t.Join(60000), "a Thumbnail thread waited for the seven functions' lock");
+        }
+        Expect(wrong == 0, wrong + " Thumbnail calls in threads wrote other bytes or read another thread's message");
     }
 
     static int Main(string[] args)
@@ -125,6 +212,8 @@ static class ImgThumbnailTest
         done.Set();
         foreach (var t in threads) t.Join();
         Expect(wrong == 0, wrong + " calls read another thread's message");
+
+        TestThumbnail(work, photo);
 
         Console.WriteLine(failures == 0 ? "all .NET binding tests passed" : failures + " failed");
         return failures == 0 ? 0 : 1;

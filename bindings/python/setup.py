@@ -1,11 +1,13 @@
-"""Bundles the shared library into the package and tags the wheel for the
-platform it was built for (the code is Python, the library is not).
+"""Bundles the two shared libraries into the package and tags the wheel for
+the platform it was built for (the code is Python, the libraries are not).
 
 The library file is taken from the environment variable
 QUINTARO_IMGTHUMBNAIL_LIBRARY (a path to libquintaro-imgthumbnail.so[.N...]
 or quintaro-imgthumbnail.dll), or else from ../../build/linux/lib, the
-repository's usual Linux build. QUINTARO_IMGTHUMBNAIL_PLAT_NAME overrides
-the wheel's platform tag (win_amd64 for the DLL built on Linux).
+repository's usual Linux build; the options library from
+QUINTARO_IMGTHUMBNAIL_EX_LIBRARY, or else from beside the first (the same
+name with -ex). QUINTARO_IMGTHUMBNAIL_PLAT_NAME overrides the wheel's
+platform tag (win_amd64 for the DLLs built on Linux).
 
 The version and the ratio indices are the library's, read from its header
 (include/imgthumbnail.h of this source tree): the wheel's version, and a
@@ -43,9 +45,18 @@ def library_source():
     return path
 
 
-def bundled_name(path):
+def ex_library_source(first):
+    folder, name = os.path.split(first)
+    path = os.environ.get("QUINTARO_IMGTHUMBNAIL_EX_LIBRARY") or os.path.join(
+        folder, name.replace("quintaro-imgthumbnail", "quintaro-imgthumbnail-ex", 1))
+    if not os.path.isfile(path):
+        raise SystemExit("no options library at %s: build it, or set QUINTARO_IMGTHUMBNAIL_EX_LIBRARY" % path)
+    return path
+
+
+def bundled_name(path, stem):
     # The name the package loads: the DLL's own, or the SONAME on Linux.
-    return "quintaro-imgthumbnail.dll" if path.lower().endswith(".dll") else "libquintaro-imgthumbnail.so.1"
+    return stem + ".dll" if path.lower().endswith(".dll") else "lib%s.so.1" % stem
 
 
 class build_py_with_library(build_py):
@@ -54,8 +65,9 @@ class build_py_with_library(build_py):
         source = library_source()
         target_dir = os.path.join(self.build_lib, "quintaro_imgthumbnail")
         os.makedirs(target_dir, exist_ok=True)
-        # The file itself, not a symbolic link to it.
-        shutil.copyfile(os.path.realpath(source), os.path.join(target_dir, bundled_name(source)))
+        for path, stem in ((source, "quintaro-imgthumbnail"), (ex_library_source(source), "quintaro-imgthumbnail-ex")):
+            # The file itself, not a symbolic link to it.
+            shutil.copyfile(os.path.realpath(path), os.path.join(target_dir, bundled_name(path, stem)))
         with open(os.path.join(target_dir, "_from_header.py"), "w", encoding="utf-8") as f:
             f.write(HEADER_READER.module_text(VERSION, RATIOS))
 

@@ -31,12 +31,19 @@ void close_input(InputFile *in);
 // open_input, decode_input and close_input in one.
 int load_image(const char *path, Image *image);
 
+// The JPEG quality of the seven functions' thumbnails, and the range the
+// options interface accepts.
+constexpr int JPEG_QUALITY_DEFAULT = 90;
+constexpr int JPEG_QUALITY_MIN = 1;
+constexpr int JPEG_QUALITY_MAX = 100;
+
 // Encodes image into path, in the format its extension names (jpg/jpeg, bmp,
-// tga, otherwise png). 1 on success; 0 with "out of memory" or "cannot encode
+// tga, otherwise png); jpeg_quality (JPEG_QUALITY_MIN..JPEG_QUALITY_MAX) is
+// read for JPEG only. 1 on success; 0 with "out of memory" or "cannot encode
 // '%s' (check the extension)". The file at path is replaced in one step once
 // the new one is complete; a failed write leaves what was there before and
 // no partial file (devices and FIFOs are written directly).
-int save_image(const char *path, const Image &image);
+int save_image(const char *path, const Image &image, int jpeg_quality);
 
 // Output formats, chosen by the text after the path's last '.'.
 enum OutputFormat { OUT_PNG, OUT_JPEG, OUT_BMP, OUT_TGA };

@@ -12,9 +12,6 @@
 #include "io/stb_bridge.h"
 #include "platform/platform.h"
 
-// Quality of every JPEG thumbnail.
-static const int JPEG_QUALITY = 90;
-
 OutputFormat output_format(const char *path)
 {
     const char *ext = extension_of(path);
@@ -56,7 +53,7 @@ static void sink_write(void *context, void *data, int size)
 // Runs one encoder into path, through the platform's output file: a
 // failure anywhere leaves whatever was at path before.
 static int encode_to_file(const char *path, OutputFormat format, const Image &image,
-                          const unsigned char *rgb)
+                          const unsigned char *rgb, int jpeg_quality)
 {
     const int w = image.width, h = image.height;
     // PNG is compressed in memory first, so running out of memory there
@@ -79,7 +76,7 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
         sink_write(&sink, png, png_len);
         break;
     case OUT_JPEG:
-        ok = stbi_write_jpg_to_func(sink_write, &sink, w, h, 3, rgb, JPEG_QUALITY);
+        ok = stbi_write_jpg_to_func(sink_write, &sink, w, h, 3, rgb, jpeg_quality);
         break;
     case OUT_BMP:
         ok = stbi_write_bmp_to_func(sink_write, &sink, w, h, 3, rgb);
@@ -92,7 +89,7 @@ static int encode_to_file(const char *path, OutputFormat format, const Image &im
     return close_output(&out, ok && !sink.failed);
 }
 
-int save_image(const char *path, const Image &image)
+int save_image(const char *path, const Image &image, int jpeg_quality)
 {
     const OutputFormat format = output_format(path);
     unsigned char *rgb = nullptr;
@@ -105,7 +102,7 @@ int save_image(const char *path, const Image &image)
         }
         flatten_over_white(image.pixels, n, rgb);
     }
-    const int ok = encode_to_file(path, format, image, rgb);
+    const int ok = encode_to_file(path, format, image, rgb, jpeg_quality);
     std::free(rgb);
     if (!ok) {
         set_err("cannot encode '%s' (check the extension)", path);

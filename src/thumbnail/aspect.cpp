@@ -2,6 +2,7 @@
 #include "thumbnail/aspect.h"
 
 #include "io/image_io.h"
+#include "thumbnail/options.h"
 
 const int32_t ASPECT_NUM[ASPECT_COUNT] = {1, 4, 16, 3};
 const int32_t ASPECT_DEN[ASPECT_COUNT] = {1, 3, 9, 2};
@@ -52,30 +53,8 @@ void aspect_thumb_size(int32_t cw, int32_t ch, int32_t size, int32_t num, int32_
 
 int op_aspect_common(const char *input, const char *output, int32_t size, int32_t num, int32_t den)
 {
-    InputFile in;
-    if (!open_input(input, &in)) return 0;
-    // A row decoder's rows go straight into the resampler: the crop and the
-    // thumbnail's size follow from the header's width and height alone.
-    RowSource rows;
-    if (row_source_open(&in, &rows)) {
-        const CropRect r = aspect_crop_rect(rows.width, rows.height, num, den);
-        int32_t tw, th;
-        aspect_thumb_size(r.w, r.h, size, num, den, &tw, &th);
-        Image thumb;
-        const int made = resize_rows(&rows, r, tw, th, &thumb);
-        row_source_close(&rows);
-        if (made >= 0) {
-            close_input(&in);
-            return made ? save_thumbnail(&thumb, output) : 0;
-        }
-    }
-    Image src;
-    const int decoded = decode_input(&in, &src);
-    close_input(&in);
-    if (!decoded) return 0;
-
-    const CropRect r = aspect_crop_rect(src.width, src.height, num, den);
-    int32_t tw, th;
-    aspect_thumb_size(r.w, r.h, size, num, den, &tw, &th);
-    return resize_and_save(&src, r, tw, th, output);
+    // The stored pixel order, enlarged as the size asks, at the one JPEG
+    // quality of the seven functions.
+    const ThumbOptions opt{THUMB_ASPECT, size, size, num, den, false, true, JPEG_QUALITY_DEFAULT, {0, 0, 0, 0}};
+    return options_thumbnail(input, output, opt);
 }

@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "io/image_io.h"
 #include "pixels/pixel_sums.h"
+#include "thumbnail/options.h"
 
 static const int RGBA_CHANNELS = 4;
 
@@ -227,12 +228,6 @@ int smart_choose(const Image &source, int32_t width, int32_t height, SmartChoice
 
 int smart_thumbnail(const char *input, const char *output, int32_t width, int32_t height)
 {
-    Image src;
-    if (!load_image(input, &src)) return 0;
-    SmartChoice choice;
-    if (!smart_choose(src, width, height, &choice)) {
-        std::free(src.pixels);
-        return 0;
-    }
-    return resize_and_save(&src, choice.region, width, height, output);
+    const ThumbOptions opt{THUMB_SMART, width, height, 1, 1, false, true, JPEG_QUALITY_DEFAULT, {0, 0, 0, 0}};
+    return options_thumbnail(input, output, opt);
 }

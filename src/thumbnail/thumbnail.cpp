@@ -9,9 +9,9 @@
 #include "pixels/resample.h"
 #include "pixels/row_resampler.h"
 
-int save_thumbnail(Image *thumb, const char *output)
+int save_thumbnail(Image *thumb, const char *output, int jpeg_quality)
 {
-    const int ok = save_image(output, *thumb);
+    const int ok = save_image(output, *thumb, jpeg_quality);
     std::free(thumb->pixels);
     *thumb = Image{0, 0, nullptr};
     if (!ok) return 0;
@@ -19,14 +19,15 @@ int save_thumbnail(Image *thumb, const char *output)
     return 1;
 }
 
-int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output)
+int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output,
+                    int jpeg_quality)
 {
     // Straight from the decoded rows: the region is never copied out.
     Image thumb = resize_image(image_region(*source, region.x, region.y, region.w, region.h), tw, th);
     std::free(source->pixels);
     *source = Image{0, 0, nullptr};
     if (!thumb.pixels) return 0;
-    return save_thumbnail(&thumb, output);
+    return save_thumbnail(&thumb, output, jpeg_quality);
 }
 
 int resize_rows(RowSource *src, const CropRect &region, int32_t tw, int32_t th, Image *thumb)

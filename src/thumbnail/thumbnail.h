@@ -16,10 +16,11 @@ struct CropRect {
 
 // The common end of every thumbnail operation: resample the region of source
 // (which must lie inside it) to tw x th, free source, save the result to
-// output and free it. 1 with the message emptied, or 0 with the failing
+// output (a JPEG at jpeg_quality) and free it. 1 with the message emptied, or 0 with the failing
 // step's message; source is left empty either way. The resampler runs even
 // when the region already has the thumbnail's size.
-int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output);
+int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t th, const char *output,
+                    int jpeg_quality);
 
 // The same resampling fed by a row decoder: every row of the image is
 // decoded in turn (the decoder checks the whole file as the decoder itself
@@ -29,6 +30,6 @@ int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t t
 // back (nothing held: the whole-image way takes over).
 int resize_rows(RowSource *src, const CropRect &region, int32_t tw, int32_t th, Image *thumb);
 
-// Saves thumb to output and frees it. 1 with the message emptied, or 0 with
-// the save's message.
-int save_thumbnail(Image *thumb, const char *output);
+// Saves thumb to output (a JPEG at jpeg_quality) and frees it. 1 with the
+// message emptied, or 0 with the save's message.
+int save_thumbnail(Image *thumb, const char *output, int jpeg_quality);

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs a Linux build into a scratch prefix, checks that exactly the
-# public pieces landed, and builds a small program against that copy twice:
+# public pieces landed, and builds a small program using both libraries
+# against that copy twice:
 # through the CMake package and through pkg-config. Each must run and link
 # the installed library, not the build tree's, with no LD_LIBRARY_PATH: the
 # CMake program once installed (its RPATH from the link path), the other
@@ -21,6 +22,7 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 sort >"$work/expected.txt" <<LIST
 ./bin/imgthumb
 ./include/imgthumbnail.h
+./include/imgthumbnail_ex.h
 ./$libdir/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config-version.cmake
 ./$libdir/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config.cmake
 ./$libdir/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-targets-CONFIG.cmake
@@ -28,20 +30,28 @@ sort >"$work/expected.txt" <<LIST
 ./$libdir/libquintaro-imgthumbnail.so
 ./$libdir/libquintaro-imgthumbnail.so.$major
 ./$libdir/libquintaro-imgthumbnail.so.$version
+./$libdir/libquintaro-imgthumbnail-ex.so
+./$libdir/libquintaro-imgthumbnail-ex.so.$major
+./$libdir/libquintaro-imgthumbnail-ex.so.$version
 ./$libdir/pkgconfig/quintaro-imgthumbnail.pc
+./$libdir/pkgconfig/quintaro-imgthumbnail-ex.pc
 LIST
 if ! cmp -s "$work/expected.txt" "$work/installed.txt"; then
   echo "installed files differ from the expected ones (< expected, > installed):"
   diff "$work/expected.txt" "$work/installed.txt" || true
   exit 1
 fi
-soname=$(objdump -p "$prefix/$libdir/libquintaro-imgthumbnail.so.$version" | sed -n 's/^ *SONAME *//p')
-[ "$soname" = "libquintaro-imgthumbnail.so.$major" ] || { echo "SONAME is '$soname'"; exit 1; }
+for lib in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
+  soname=$(objdump -p "$prefix/$libdir/lib$lib.so.$version" | sed -n 's/^ *SONAME *//p')
+  [ "$soname" = "lib$lib.so.$major" ] || { echo "SONAME of $lib is '$soname'"; exit 1; }
+done
 
 uses_installed_copy() { # program
-  loaded=$(ldd "$1" | sed -n "s/^.*libquintaro-imgthumbnail.so.$major => \(.*\) (0x.*$/\1/p")
-  [ -n "$loaded" ] && [ "$(realpath "$loaded")" = "$(realpath "$prefix/$libdir/libquintaro-imgthumbnail.so.$major")" ] ||
-    { echo "$1 does not load the installed library:"; ldd "$1"; exit 1; }
+  for lib in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
+    loaded=$(ldd "$1" | sed -n "s/^.*lib$lib.so.$major => \(.*\) (0x.*$/\1/p")
+    [ -n "$loaded" ] && [ "$(realpath "$loaded")" = "$(realpath "$prefix/$libdir/lib$lib.so.$major")" ] ||
+      { echo "$1 does not load the installed $lib:"; ldd "$1"; exit 1; }
+  done
 }
 
 echo "== CMake package"
@@ -60,10 +70,13 @@ echo "== pkg-config"
 PKG_CONFIG_LIBDIR="$prefix/$libdir/pkgconfig"
 PKG_CONFIG_PATH=
 export PKG_CONFIG_LIBDIR PKG_CONFIG_PATH
-[ "$(pkg-config --modversion quintaro-imgthumbnail)" = "$version" ] ||
-  { echo "pkg-config reports version $(pkg-config --modversion quintaro-imgthumbnail)"; exit 1; }
+for lib in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
+  [ "$(pkg-config --modversion $lib)" = "$version" ] ||
+    { echo "pkg-config reports version $(pkg-config --modversion $lib) for $lib"; exit 1; }
+done
 # shellcheck disable=SC2046
-"$cc" -o "$work/pc-consumer" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail) \
+"$cc" -o "$work/pc-consumer" "$here/consumer/consumer.c" \
+  $(pkg-config --cflags --libs quintaro-imgthumbnail quintaro-imgthumbnail-ex) \
   -Wl,-rpath,"$(pkg-config --variable=libdir quintaro-imgthumbnail)"
 uses_installed_copy "$work/pc-consumer"
 "$work/pc-consumer" "$image" "$work/pc-thumb.png"

@@ -18,15 +18,21 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 sort >"$work/expected.txt" <<LIST
 ./bin/imgthumb.exe
 ./bin/quintaro-imgthumbnail.dll
+./bin/quintaro-imgthumbnail-ex.dll
 ./include/imgthumbnail.h
+./include/imgthumbnail_ex.h
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config-version.cmake
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-config.cmake
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-targets-CONFIG.cmake
 ./lib/cmake/quintaro-imgthumbnail/quintaro-imgthumbnail-targets.cmake
 ./lib/pkgconfig/quintaro-imgthumbnail.pc
+./lib/pkgconfig/quintaro-imgthumbnail-ex.pc
 ./lib/quintaro-imgthumbnail.def
 ./lib/quintaro-imgthumbnail.dll.a
 ./lib/quintaro-imgthumbnail.lib
+./lib/quintaro-imgthumbnail-ex.def
+./lib/quintaro-imgthumbnail-ex.dll.a
+./lib/quintaro-imgthumbnail-ex.lib
 LIST
 if ! cmp -s "$work/expected.txt" "$work/installed.txt"; then
   echo "installed files differ from the expected ones (< expected, > installed):"
@@ -34,8 +40,10 @@ if ! cmp -s "$work/expected.txt" "$work/installed.txt"; then
   exit 1
 fi
 
-debug=$("$objdump" -h "$prefix/bin/quintaro-imgthumbnail.dll" | awk '$2 ~ /^\.debug/ { print $2 }' | tr '\n' ' ')
-[ -z "$debug" ] || { echo "the installed DLL carries debug sections: $debug"; exit 1; }
+for dll in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
+  debug=$("$objdump" -h "$prefix/bin/$dll.dll" | awk '$2 ~ /^\.debug/ { print $2 }' | tr '\n' ' ')
+  [ -z "$debug" ] || { echo "the installed $dll.dll carries debug sections: $debug"; exit 1; }
+done
 
 PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 PKG_CONFIG_PATH=
@@ -43,7 +51,7 @@ export PKG_CONFIG_LIBDIR PKG_CONFIG_PATH
 here=$(cd "$(dirname "$0")" && pwd)
 # The program goes beside the DLL, where Windows looks for it first.
 # shellcheck disable=SC2046
-"$cc" -o "$prefix/bin/consumer.exe" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail)
+"$cc" -o "$prefix/bin/consumer.exe" "$here/consumer/consumer.c" $(pkg-config --cflags --libs quintaro-imgthumbnail quintaro-imgthumbnail-ex)
 "$wine_run" "$prefix/bin/consumer.exe" "$image" "$work/thumb.png"
 [ -s "$work/thumb.png" ] || { echo "no thumbnail written"; exit 1; }
 

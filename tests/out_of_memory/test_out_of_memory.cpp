@@ -112,7 +112,7 @@ TEST(OutOfMemory, SavingLeavesTheOutputAsItWas)
             const std::string path = dir + "/" + c.name;
             if (existing) write_bytes(path, old_thumb);
             fail_allocation(1);
-            const int ok = save_image(path.c_str(), as_image(src));
+            const int ok = save_image(path.c_str(), as_image(src), JPEG_QUALITY_DEFAULT);
             stop_failing();
             EXPECT_EQ(ok, 0) << c.name;
             std::string expected = c.message;

@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds the wheel offline from the built shared library, installs it into a
-# fresh venv with pip (no index) and makes thumbnails with it from another
-# folder, with no library path set: the wheel must carry the library, and
+# Builds the wheel offline from the built shared libraries, installs it into
+# a fresh venv with pip (no index) and makes thumbnails with it from another
+# folder, with no library path set: the wheel must carry both libraries, and
 # the version and ratios of the header it was built from.
 # usage: check_wheel.sh LIBRARY WORK_DIR [PYTHON]
 set -eu
@@ -28,8 +28,11 @@ case $(basename "$wheel") in
   *) echo "unexpected wheel name: the version must be the header's ($version), the tag must name the platform"
      exit 1 ;;
 esac
-"$python" -m zipfile -l "$wheel" | grep -q 'quintaro_imgthumbnail/libquintaro-imgthumbnail.so.1 ' ||
-  { echo "the wheel does not carry the library:"; "$python" -m zipfile -l "$wheel"; exit 1; }
+listing=$("$python" -m zipfile -l "$wheel")
+for lib in libquintaro-imgthumbnail.so.1 libquintaro-imgthumbnail-ex.so.1; do
+  echo "$listing" | grep -q "quintaro_imgthumbnail/$lib " ||
+    { echo "the wheel does not carry $lib:"; echo "$listing"; exit 1; }
+done
 
 "$python" -m venv "$work/venv"
 "$work/venv/bin/python" -m pip install --no-index --quiet "$wheel"
@@ -44,6 +47,7 @@ import quintaro_imgthumbnail as qit
 
 assert qit.library_path.startswith(sys.prefix), qit.library_path
 assert qit.__version__ == os.environ["EXPECTED_VERSION"], qit.__version__
+assert qit.ex_library_path.startswith(sys.prefix), qit.ex_library_path
 raw = b"".join(b"\0" + b"".join(bytes((x * 6 % 256, y * 6 % 256, 120)) for x in range(40)) for y in range(30))
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
@@ -56,10 +60,18 @@ with open("out.png", "rb") as f:
 qit.aspect("in.png", "wide.png", 16, "16:9")
 with open("wide.png", "rb") as f:
     assert struct.unpack(">II", f.read(24)[16:24]) == (16, 9)
+qit.thumbnail("in.png", "fit.png", 20, 20, mode="fit")
+with open("fit.png", "rb") as f:
+    assert struct.unpack(">II", f.read(24)[16:24]) == (20, 15)
 try:
     qit.square("in.png", "x.png", 0)
     raise SystemExit("no error raised")
 except qit.ImgThumbnailError as e:
     assert str(e) == "square: size 0 out of range 1..4096", str(e)
-print("the installed wheel works:", qit.library_path)
+try:
+    qit.thumbnail("in.png", "x.png", 20, 20, quality=0)
+    raise SystemExit("no error raised")
+except qit.ImgThumbnailError as e:
+    assert str(e) == "thumbnail: quality 0 out of range 1..100", str(e)
+print("the installed wheel works:", qit.library_path, qit.ex_library_path)
 PY
