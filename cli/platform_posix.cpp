@@ -86,32 +86,43 @@ int proc_spawn_self(const char *const *args, Proc *p)
         return 0;
     }
     p->id = pid;
+    p->pid = (unsigned long)pid;
     p->to_child = to_child[1];
     p->from_child = from_child[0];
     return 1;
 }
 
-int proc_finish(Proc *p, char *why, size_t why_size)
+int proc_end(Proc *p, char *why, size_t why_size)
 {
     if (p->to_child != NO_CHANNEL) close((int)p->to_child);
     if (p->from_child != NO_CHANNEL) close((int)p->from_child);
     p->to_child = p->from_child = NO_CHANNEL;
-    int status = 0;
-    pid_t r;
+    // WNOWAIT leaves the child unreaped: its id is not free for another
+    // process until proc_release.
+    siginfo_t info;
+    std::memset(&info, 0, sizeof info);
+    int r;
     do {
-        r = waitpid((pid_t)p->id, &status, 0);
+        r = waitid(P_PID, (id_t)p->id, &info, WEXITED | WNOWAIT);
     } while (r < 0 && errno == EINTR);
     if (r < 0) {
         std::snprintf(why, why_size, "lost (%s)", std::strerror(errno));
         return 0;
     }
-    if (WIFSIGNALED(status)) {
-        std::snprintf(why, why_size, "killed by signal %d", WTERMSIG(status));
+    if (info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED) {
+        std::snprintf(why, why_size, "killed by signal %d", info.si_status);
         return 0;
     }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int code = info.si_code == CLD_EXITED ? info.si_status : -1;
     std::snprintf(why, why_size, "exit status %d", code);
     return code == 0;
+}
+
+void proc_release(Proc *p)
+{
+    int status;
+    while (waitpid((pid_t)p->id, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 void keep_freed_memory()
@@ -172,10 +183,20 @@ int chan_wait(const Channel *channels, int n, int timeout_ms)
     return -1;
 }
 
+unsigned long own_process_id()
+{
+    return (unsigned long)getpid();
+}
+
 void die_now()
 {
     kill(getpid(), SIGKILL);
     _exit(EXIT_FAILURE);
+}
+
+int remove_file(const char *path)
+{
+    return unlink(path) == 0 || errno == ENOENT;
 }
 
 bool stderr_is_terminal()

@@ -87,21 +87,23 @@ int proc_spawn_self(const char *const *args, Proc *p)
     }
     CloseHandle(pi.hThread);
     p->id = (intptr_t)pi.hProcess;
+    p->pid = pi.dwProcessId;
     p->to_child = (Channel)in_write;
     p->from_child = (Channel)out_read;
     return 1;
 }
 
-int proc_finish(Proc *p, char *why, size_t why_size)
+int proc_end(Proc *p, char *why, size_t why_size)
 {
     if (p->to_child != NO_CHANNEL) CloseHandle((HANDLE)p->to_child);
     if (p->from_child != NO_CHANNEL) CloseHandle((HANDLE)p->from_child);
     p->to_child = p->from_child = NO_CHANNEL;
+    // The handle stays open until proc_release: while it is, the process id
+    // is not given to another process.
     const HANDLE h = (HANDLE)p->id;
     WaitForSingleObject(h, INFINITE);
     DWORD code = 0;
     const BOOL known = GetExitCodeProcess(h, &code);
-    CloseHandle(h);
     if (!known)
         std::snprintf(why, why_size, "lost");
     else if (code >= FIRST_EXCEPTION_CODE)
@@ -109,6 +111,11 @@ int proc_finish(Proc *p, char *why, size_t why_size)
     else
         std::snprintf(why, why_size, "exit code %lu", (unsigned long)code);
     return known && code == 0;
+}
+
+void proc_release(Proc *p)
+{
+    CloseHandle((HANDLE)p->id);
 }
 
 void keep_freed_memory()
@@ -162,10 +169,20 @@ int chan_wait(const Channel *channels, int n, int timeout_ms)
     }
 }
 
+unsigned long own_process_id()
+{
+    return GetCurrentProcessId();
+}
+
 void die_now()
 {
     TerminateProcess(GetCurrentProcess(), DIED_EXIT_CODE);
     std::abort();
+}
+
+int remove_file(const char *path)
+{
+    return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool stderr_is_terminal()

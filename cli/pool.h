@@ -3,7 +3,8 @@
 // itself in a hidden worker mode, hands each one file at a time over a pipe,
 // and reads back the result and the library's message. Only the parent
 // prints. A worker that dies costs the file it was making (reported as
-// failed, with how it died) and is replaced.
+// failed, with how it died) and is replaced, and the parent removes what it
+// left.
 #pragma once
 
 #include "options.h"
@@ -11,8 +12,10 @@
 // The hidden first argument that starts a worker.
 constexpr const char *WORKER_FLAG = "--worker";
 
-// For tests only, honoured only in worker mode: a worker whose input path
-// contains this variable's text ends itself abruptly, as a crash would.
+// For tests only, honoured only in worker mode. A worker whose input path
+// contains this variable's text dies as a crash mid-write would: it leaves
+// a temporary file beside the output, named as the library names its own,
+// and ends itself abruptly.
 constexpr const char *WORKER_DIES_ON_ENV = "IMGTHUMB_TEST_WORKER_DIES_ON";
 
 // One file to make a thumbnail of, and where the thumbnail goes.

@@ -16,6 +16,8 @@
 #   same=A,B                                   files A and B hold the same bytes
 #   samedir=A,B                                folders A and B hold the same files, byte for byte
 #   jpeg=P                                     P is a JPEG file
+#   within=D,R                                 every file in folder D is in folder R, byte for byte
+#   notmp=D                                    no temporary file (.imgthumb-*.tmp) in D or below
 #   nobar                                      no progress bar on stderr
 #   env=VAR=VALUE                              run with VAR set (for the killed-worker hook)
 # In expected texts {/} stands for SEP. Rows run in order in one folder.
@@ -74,6 +76,11 @@ holds_text() { # file text
   lines "$1" | grep -qF -- "$2"
 }
 
+files_within() { # a b: every file of a is in b, byte for byte
+  (cd "$1" && find . -type f) >within.txt
+  while read -r f; do cmp -s "$1/$f" "$2/$f" || return 1; done <within.txt
+}
+
 same_dirs() { # a b
   (cd "$1" && find . -type f | sort) >dir-a.txt
   (cd "$2" && find . -type f | sort) >dir-b.txt
@@ -96,6 +103,8 @@ check() { # one check, against out.txt and err.txt
   same=*) v=${c#same=}; cmp -s "${v%%,*}" "${v#*,}" || fail "${v%%,*} and ${v#*,} differ" ;;
   samedir=*) v=${c#samedir=}; same_dirs "${v%%,*}" "${v#*,}" || fail "folders ${v%%,*} and ${v#*,} differ" ;;
   jpeg=*) [ "$(od -An -tx1 -N2 "${c#jpeg=}" | tr -d ' ')" = "ffd8" ] || fail "${c#jpeg=} is no JPEG" ;;
+  within=*) v=${c#within=}; files_within "${v%%,*}" "${v#*,}" || fail "a file in ${v%%,*} is not in ${v#*,}" ;;
+  notmp=*) left=$(find "${c#notmp=}" -name '.imgthumb-*.tmp'); [ -z "$left" ] || fail "left: $left" ;;
   nobar) ! grep -q 'files/s' err.txt || fail "a progress bar on a stderr that is no terminal" ;;
   env=*) ;;
   *) fail "unknown check '$c'" ;;
@@ -114,10 +123,11 @@ run_row() {
   eval "set -- $args"
   if [ -n "$env_set" ]; then
     env "$env_set" $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+    got=$?
   else
     $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+    got=$?
   fi
-  got=$?
   [ "$got" -eq "$want" ] || fail "exit status $got, expected $want"
 }
 
@@ -181,8 +191,12 @@ output_in_input_2  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed
 # ---- Workers: -j 4 writes what -j 1 writes; a worker that dies costs only its file
 jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed'
 jobs_four          1 'smart 40x30 -r -j 4 -o j4 mix dune' 'err~8 written, 3 failed' 'samedir=j1,j4'
-killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png'
-killed_worker_j1   1 'square 24 -j 1 -o kill1 mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix{/}balloon.png: worker process died' 'err~5 written, 2 failed' 'nofile=kill1/balloon.png' 'file=kill1/sticker.tga'
+# (The hook's worker dies mid-write: it leaves a temporary file beside the
+# output, which the parent must remove, as the library's own would be left.)
+killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png' 'notmp=kill' 'within=kill,out'
+killed_worker_j1   1 'square 24 -j 1 -o kill1 mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix{/}balloon.png: worker process died' 'err~5 written, 2 failed' 'nofile=kill1/balloon.png' 'file=kill1/sticker.tga' 'notmp=kill1'
+killed_in_subfolder 1 'square 24 -r -j 1 -o ksub mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=deep' 'err~mix{/}sub{/}deep.jpg: worker process died' 'err~6 written, 2 failed' 'nofile=ksub/sub/deep.png' 'file=ksub/grey.png' 'notmp=ksub'
+killed_here        1 'square 24 -j 1 mix/balloon.png mix/grey.jpg' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix/balloon.png: worker process died' 'err~1 written, 1 failed' 'file=grey.png' 'notmp=.'
 
 # ---- Names beyond ASCII (on Windows through the UTF-8 code page)
 unicode_folder     0 'square 24 -o uout uni'   'err~2 written, 0 failed' 'file=uout/名前.png' 'file=uout/café.png'
