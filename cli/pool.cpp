@@ -14,7 +14,8 @@
 #include "platform.h"
 #include "records.h"
 
-// How long the parent waits for a result before it lets the progress redraw.
+// How long the parent waits for a result before it lets the progress redraw
+// (and looks whether it was asked to stop).
 static const int TICK_MS = 100;
 // Room for how a worker ended, and for the message that reports it.
 static const size_t WHY_SIZE = 96;
@@ -145,14 +146,49 @@ static int take_result(const Pool *pool, Slot *s, int *ok, char **message, char 
     return 0;
 }
 
-void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvents *events)
+// A stop: every busy worker is ended at once, wherever it is in its file;
+// the idle ones are let go. A result a worker sent in whole before it ended
+// still counts; the file it was making is neither written nor failed.
+static void stop_workers(Pool *pool, const PoolEvents *events)
 {
-    if (n_jobs <= 0) return;
+    for (int i = 0; i < pool->n_slots; i++) {
+        Slot *s = &pool->slots[i];
+        if (s->alive && s->job >= 0) proc_kill(&s->proc);
+    }
+    char why[WHY_SIZE];
+    for (int i = 0; i < pool->n_slots; i++) {
+        Slot *s = &pool->slots[i];
+        if (!s->alive) continue;
+        int ok = 0;
+        char *message = nullptr;
+        if (s->job >= 0 && read_result(s, &ok, &message)) events->result(events->context, s->job, ok, message);
+        std::free(message);
+        end_worker(pool, s, why, sizeof why);
+    }
+}
+
+int run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvents *events)
+{
+    if (n_jobs <= 0) return 0;
     Pool *pool = (Pool *)std::calloc(1, sizeof(Pool));
     if (!pool) {
         for (int j = 0; j < n_jobs; j++) events->result(events->context, j, 0, "out of memory for the worker pool");
-        return;
+        return 0;
     }
+    // Stop requests are the parent's alone. The workers ignore SIGINT and
+    // SIGTERM (Ctrl-C and Ctrl-Break on Windows), and start with them held
+    // off until they do: a terminal sends Ctrl-C to every process of its
+    // group, and a worker that died of it on its own would race the parent,
+    // which could take the death for a failure of its file and start
+    // another worker. The handler only notes the request; the wait below
+    // sees it within a tick, and the parent ends the busy workers at once
+    // (SIGKILL, TerminateProcess). That is safe mid-write: the library
+    // replaces an output in one step, so the output is the old file or the
+    // new one, and the write cut short leaves a file without a name, which
+    // the system drops, or a temporary file, which end_worker removes.
+    // Letting each worker finish its file would take as long as the
+    // largest image.
+    catch_stop_requests();
     pool->op = &o->op;
     pool->jobs = jobs;
     pool->n_slots = o->jobs < n_jobs ? o->jobs : n_jobs;
@@ -160,10 +196,12 @@ void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvent
     for (int i = 0; i < pool->n_slots; i++) start_worker(&pool->slots[i]);
 
     int next = 0;
+    int stopped = 0;
     Channel waiting[MAX_WAIT_CHANNELS];
     int waiting_slot[MAX_WAIT_CHANNELS];
     char died[DIED_SIZE];
     for (;;) {
+        if ((stopped = stop_requested()) != 0) break;
         // Every idle worker gets the next file.
         for (int i = 0; i < pool->n_slots && next < n_jobs; i++) {
             Slot *s = &pool->slots[i];
@@ -183,6 +221,9 @@ void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvent
             break;
         }
         const int ready = chan_wait(waiting, n_waiting, TICK_MS);
+        // A worker that ends as the stop comes is ended by it, and its file
+        // is not counted as failed.
+        if ((stopped = stop_requested()) != 0) break;
         if (ready < 0) {
             events->tick(events->context);
             continue;
@@ -199,12 +240,17 @@ void run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvent
         }
         std::free(message);
     }
-    // Closing a worker's input tells it to end.
-    char why[WHY_SIZE];
-    for (int i = 0; i < pool->n_slots; i++)
-        if (pool->slots[i].alive) end_worker(pool, &pool->slots[i], why, sizeof why);
+    if (stopped) {
+        stop_workers(pool, events);
+    } else {
+        // Closing a worker's input tells it to end.
+        char why[WHY_SIZE];
+        for (int i = 0; i < pool->n_slots; i++)
+            if (pool->slots[i].alive) end_worker(pool, &pool->slots[i], why, sizeof why);
+    }
     for (int i = 0; i < pool->n_slots; i++) std::free(pool->slots[i].folders);
     std::free(pool);
+    return stopped;
 }
 
 // ---- The worker mode ------------------------------------------------------------
@@ -251,9 +297,20 @@ static void leave_temporary_file(const char *output)
     std::free(temp);
 }
 
+// Waits until the parent closes the worker's input (or ends the worker).
+static void wait_for_end(Channel in)
+{
+    char byte;
+    while (chan_read(in, &byte, 1) > 0) {
+    }
+}
+
 int worker_main()
 {
+    // Stop requests are the parent's (see run_pool).
+    ignore_stop_requests();
     const char *dies_on = std::getenv(WORKER_DIES_ON_ENV);
+    const char *stalls_on = std::getenv(WORKER_STALLS_ON_ENV);
     keep_freed_memory();
 
     const Channel in = chan_stdin();
@@ -268,8 +325,9 @@ int worker_main()
             std::free(input);
             break;
         }
-        if (hook_picks(dies_on, input)) {
+        if (hook_picks(dies_on, input) || hook_picks(stalls_on, input)) {
             leave_temporary_file(output);
+            if (hook_picks(stalls_on, input)) wait_for_end(in);
             die_now();
         }
         const int ok = make_thumbnail(&op, input, output);
