@@ -42,8 +42,7 @@ static bool is_one_of(const char *ext, const char *const (&list)[N])
     return false;
 }
 
-// The bare name of a path: what follows its last separator.
-static const char *base_name(const char *path)
+const char *base_name(const char *path)
 {
     const char *name = path;
     for (const char *p = path; *p; p++)

@@ -33,5 +33,9 @@ int collect_items(const Options *o, ItemList *list);
 
 void free_items(ItemList *list);
 
+// The bare name of a path: what follows its last separator (on Windows also
+// a drive's colon); all of path when it has none.
+const char *base_name(const char *path);
+
 // A malloc'd string formatted like printf; NULL when memory ran out.
 char *format_string(const char *format, ...);

@@ -29,8 +29,17 @@ static const int DEFAULT_COLUMNS = 80;
 // marker included).
 static const int MAX_SPAWN_ARGS = 16;
 
+// Exit status of a run stopped by a signal: 128 and the signal's number, as
+// a shell reports a program the signal ended.
+static const int SIGNAL_STATUS_BASE = 128;
+// The signals that stop a run.
+static const int STOP_SIGNALS[] = {SIGINT, SIGTERM};
+
 // The program's own file, for starting workers.
 static char s_self[PATH_MAX];
+// The exit status a stop signal asked for; 0 while none came. Only the
+// handler writes it.
+static volatile sig_atomic_t s_stop_status = 0;
 
 void platform_init(const char *argv0)
 {
@@ -73,10 +82,21 @@ int proc_spawn_self(const char *const *args, Proc *p)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
+    // It starts with the stop signals blocked: a Ctrl-C at the terminal
+    // reaches the whole process group, and must not end a worker before it
+    // has set them aside (ignore_stop_requests).
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int sig : STOP_SIGNALS) sigaddset(&held, sig);
+    posix_spawnattr_setsigmask(&attr, &held);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
     pid_t pid;
     const int rc = std::strchr(s_self, '/')
-                       ? posix_spawn(&pid, s_self, &actions, nullptr, (char *const *)argv, environ)
-                       : posix_spawnp(&pid, s_self, &actions, nullptr, (char *const *)argv, environ);
+                       ? posix_spawn(&pid, s_self, &actions, &attr, (char *const *)argv, environ)
+                       : posix_spawnp(&pid, s_self, &actions, &attr, (char *const *)argv, environ);
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     close(to_child[0]);
     close(from_child[1]);
@@ -86,32 +106,48 @@ int proc_spawn_self(const char *const *args, Proc *p)
         return 0;
     }
     p->id = pid;
+    p->pid = (unsigned long)pid;
     p->to_child = to_child[1];
     p->from_child = from_child[0];
     return 1;
 }
 
-int proc_finish(Proc *p, char *why, size_t why_size)
+void proc_kill(Proc *p)
+{
+    kill((pid_t)p->id, SIGKILL);
+}
+
+int proc_end(Proc *p, char *why, size_t why_size)
 {
     if (p->to_child != NO_CHANNEL) close((int)p->to_child);
     if (p->from_child != NO_CHANNEL) close((int)p->from_child);
     p->to_child = p->from_child = NO_CHANNEL;
-    int status = 0;
-    pid_t r;
+    // WNOWAIT leaves the child unreaped: its id is not free for another
+    // process until proc_release.
+    siginfo_t info;
+    std::memset(&info, 0, sizeof info);
+    int r;
     do {
-        r = waitpid((pid_t)p->id, &status, 0);
+        r = waitid(P_PID, (id_t)p->id, &info, WEXITED | WNOWAIT);
     } while (r < 0 && errno == EINTR);
     if (r < 0) {
         std::snprintf(why, why_size, "lost (%s)", std::strerror(errno));
         return 0;
     }
-    if (WIFSIGNALED(status)) {
-        std::snprintf(why, why_size, "killed by signal %d", WTERMSIG(status));
+    if (info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED) {
+        std::snprintf(why, why_size, "killed by signal %d", info.si_status);
         return 0;
     }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int code = info.si_code == CLD_EXITED ? info.si_status : -1;
     std::snprintf(why, why_size, "exit status %d", code);
     return code == 0;
+}
+
+void proc_release(Proc *p)
+{
+    int status;
+    while (waitpid((pid_t)p->id, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 void keep_freed_memory()
@@ -172,10 +208,58 @@ int chan_wait(const Channel *channels, int n, int timeout_ms)
     return -1;
 }
 
+unsigned long own_process_id()
+{
+    return (unsigned long)getpid();
+}
+
 void die_now()
 {
     kill(getpid(), SIGKILL);
     _exit(EXIT_FAILURE);
+}
+
+static void on_stop_signal(int sig)
+{
+    s_stop_status = SIGNAL_STATUS_BASE + sig;
+}
+
+void catch_stop_requests()
+{
+    for (const int sig : STOP_SIGNALS) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        struct sigaction sa;
+        std::memset(&sa, 0, sizeof sa);
+        sa.sa_handler = on_stop_signal;
+        sigemptyset(&sa.sa_mask);
+        // Writes to the terminal and reads from the workers resume after the
+        // handler; poll never does, so the pool's wait ends at once.
+        sa.sa_flags = SA_RESTART;
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+int stop_requested()
+{
+    return s_stop_status;
+}
+
+void ignore_stop_requests()
+{
+    // Ignored, a signal that came while they were blocked is dropped too.
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int sig : STOP_SIGNALS) {
+        signal(sig, SIG_IGN);
+        sigaddset(&held, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &held, nullptr);
+}
+
+int remove_file(const char *path)
+{
+    return unlink(path) == 0 || errno == ENOENT;
 }
 
 bool stderr_is_terminal()

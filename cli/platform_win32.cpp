@@ -4,6 +4,7 @@
 // paths handed to the library are UTF-8 and reach every file name.
 #include "platform.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +17,12 @@ static const size_t MAX_COMMAND_LINE = 32768;
 // Pause between two looks at the workers' pipes (anonymous pipes cannot be
 // waited on).
 static const DWORD PIPE_POLL_MS = 1;
-// Exit code of a worker that ends itself through die_now.
+// Exit code of a worker ended abruptly: by itself through die_now, or by
+// the parent through proc_kill.
 static const UINT DIED_EXIT_CODE = 0xDEAD;
+// The exit status of a run stopped from the console, the one a POSIX shell
+// gives a program ended by SIGINT.
+static const int INTERRUPTED_STATUS = 130;
 // Exit codes from here up are exceptions (0xC0000005: access violation).
 static const DWORD FIRST_EXCEPTION_CODE = 0xC0000000u;
 
@@ -25,6 +30,9 @@ static const DWORD FIRST_EXCEPTION_CODE = 0xC0000000u;
 static char s_self[MAX_PATH * 4];
 // The console's output code page before the program changed it.
 static UINT s_console_cp;
+// The exit status a console event asked for; 0 while none came. Written by
+// the thread the system runs the handler on, read by the pool.
+static volatile sig_atomic_t s_stop_status = 0;
 
 static void restore_console()
 {
@@ -76,7 +84,11 @@ int proc_spawn_self(const char *const *args, Proc *p)
     si.hStdOutput = out_write;
     si.hStdError = err;
     PROCESS_INFORMATION pi;
-    const BOOL ok = CreateProcessA(s_self, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    // A process group of its own starts the worker with Ctrl-C turned off
+    // (Ctrl-Break it sets aside itself, in ignore_stop_requests): the console
+    // sends both to every process attached to it.
+    const BOOL ok = CreateProcessA(s_self, command, nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                                   &si, &pi);
     CloseHandle(in_read);
     CloseHandle(out_write);
     if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
@@ -87,21 +99,28 @@ int proc_spawn_self(const char *const *args, Proc *p)
     }
     CloseHandle(pi.hThread);
     p->id = (intptr_t)pi.hProcess;
+    p->pid = pi.dwProcessId;
     p->to_child = (Channel)in_write;
     p->from_child = (Channel)out_read;
     return 1;
 }
 
-int proc_finish(Proc *p, char *why, size_t why_size)
+void proc_kill(Proc *p)
+{
+    TerminateProcess((HANDLE)p->id, DIED_EXIT_CODE);
+}
+
+int proc_end(Proc *p, char *why, size_t why_size)
 {
     if (p->to_child != NO_CHANNEL) CloseHandle((HANDLE)p->to_child);
     if (p->from_child != NO_CHANNEL) CloseHandle((HANDLE)p->from_child);
     p->to_child = p->from_child = NO_CHANNEL;
+    // The handle stays open until proc_release: while it is, the process id
+    // is not given to another process.
     const HANDLE h = (HANDLE)p->id;
     WaitForSingleObject(h, INFINITE);
     DWORD code = 0;
     const BOOL known = GetExitCodeProcess(h, &code);
-    CloseHandle(h);
     if (!known)
         std::snprintf(why, why_size, "lost");
     else if (code >= FIRST_EXCEPTION_CODE)
@@ -109,6 +128,11 @@ int proc_finish(Proc *p, char *why, size_t why_size)
     else
         std::snprintf(why, why_size, "exit code %lu", (unsigned long)code);
     return known && code == 0;
+}
+
+void proc_release(Proc *p)
+{
+    CloseHandle((HANDLE)p->id);
 }
 
 void keep_freed_memory()
@@ -162,10 +186,49 @@ int chan_wait(const Channel *channels, int n, int timeout_ms)
     }
 }
 
+unsigned long own_process_id()
+{
+    return GetCurrentProcessId();
+}
+
 void die_now()
 {
     TerminateProcess(GetCurrentProcess(), DIED_EXIT_CODE);
     std::abort();
+}
+
+static BOOL WINAPI on_console_event(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    s_stop_status = INTERRUPTED_STATUS;
+    return TRUE;
+}
+
+void catch_stop_requests()
+{
+    // A process started with Ctrl-C ignored is never handed the event.
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+int stop_requested()
+{
+    return s_stop_status;
+}
+
+static BOOL WINAPI ignore_console_event(DWORD event)
+{
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+void ignore_stop_requests()
+{
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    SetConsoleCtrlHandler(ignore_console_event, TRUE);
+}
+
+int remove_file(const char *path)
+{
+    return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 bool stderr_is_terminal()

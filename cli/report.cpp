@@ -117,10 +117,16 @@ void report_skipped(Report *r, const char *input, const char *output)
     report_tick(r);
 }
 
-int report_finish(Report *r)
+int report_finish(Report *r, int stopped)
 {
     clear_bar(r);
+    const double seconds = clock_seconds() - r->start;
+    if (stopped) {
+        std::fprintf(stderr, "imgthumb: stopped: %d written, %d failed, %d skipped, %d left in %.1f s\n", r->written,
+                     r->failed, r->skipped, r->total - r->done, seconds);
+        return stopped;
+    }
     std::fprintf(stderr, "imgthumb: %d written, %d failed, %d skipped in %.1f s\n", r->written, r->failed, r->skipped,
-                 clock_seconds() - r->start);
+                 seconds);
     return r->failed ? 1 : 0;
 }

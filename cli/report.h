@@ -20,6 +20,7 @@ void report_written(Report *r, const char *input, const char *output);
 void report_skipped(Report *r, const char *input, const char *output);
 // Redraws the progress bar when it is due.
 void report_tick(Report *r);
-// Clears the bar and prints the summary; returns the exit status (0 when
-// nothing failed, else 1).
-int report_finish(Report *r);
+// Clears the bar and prints the summary; returns the exit status: 0 when
+// nothing failed, else 1; or stopped, the status of a run that a stop
+// request ended (its summary says so, and how many files were left).
+int report_finish(Report *r, int stopped);

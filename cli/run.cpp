@@ -176,8 +176,8 @@ int run_thumbnails(const Options *o)
     }
     RunState run = {&list, order, &report};
     const PoolEvents events = {on_result, on_tick, &run};
-    run_pool(o, jobs, n_jobs, &events);
-    const int status = report_finish(&report);
+    const int stopped = run_pool(o, jobs, n_jobs, &events);
+    const int status = report_finish(&report, stopped);
     std::free(order);
     std::free(jobs);
     free_items(&list);

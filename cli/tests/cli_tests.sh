@@ -16,12 +16,25 @@
 #   same=A,B                                   files A and B hold the same bytes
 #   samedir=A,B                                folders A and B hold the same files, byte for byte
 #   jpeg=P                                     P is a JPEG file
+#   noerr~TEXT                                 no line of stderr holds TEXT
+#   each=D,F                                   every file in folder D holds the bytes of file F
+#   within=D,R                                 every file in folder D is in folder R, byte for byte
+#   notmp=D                                    no temporary file (.imgthumb-*.tmp) in D or below
 #   nobar                                      no progress bar on stderr
-#   env=VAR=VALUE                              run with VAR set (for the killed-worker hook)
+#   env=VAR=VALUE                              run with VAR set (for the workers' test hooks)
+#   stop=SIG@GLOB                              run in the background with SIGINT and SIGTERM at
+#                                              their defaults; once a file matches GLOB, send SIG
+#                                              (-SIG: to the process group, as a terminal's
+#                                              Ctrl-C goes); it must end within STOP_LIMIT s
+#   stopafter=N                                with stop=: and once stdout has N lines
 # In expected texts {/} stands for SEP. Rows run in order in one folder.
 set -u
 runner=$1 prog=$2 samples=$3 work=$4 version=$5 sep=$6
 [ "$runner" = "-" ] && runner=""
+# Seconds a stopped run may take to end: "a second or two" is the promise.
+STOP_LIMIT=${STOP_LIMIT:-2}
+# Tenths of a second to wait for a stop's moment to come.
+STOP_WAIT_TENTHS=600
 samples=$(cd "$samples" && pwd)
 rm -rf "$work"
 mkdir -p "$work"
@@ -74,6 +87,16 @@ holds_text() { # file text
   lines "$1" | grep -qF -- "$2"
 }
 
+files_hold() { # folder file: every file of folder holds file's bytes
+  find "$1" -type f >each.txt
+  while read -r f; do cmp -s "$f" "$2" || return 1; done <each.txt
+}
+
+files_within() { # a b: every file of a is in b, byte for byte
+  (cd "$1" && find . -type f) >within.txt
+  while read -r f; do cmp -s "$1/$f" "$2/$f" || return 1; done <within.txt
+}
+
 same_dirs() { # a b
   (cd "$1" && find . -type f | sort) >dir-a.txt
   (cd "$2" && find . -type f | sort) >dir-b.txt
@@ -96,13 +119,71 @@ check() { # one check, against out.txt and err.txt
   same=*) v=${c#same=}; cmp -s "${v%%,*}" "${v#*,}" || fail "${v%%,*} and ${v#*,} differ" ;;
   samedir=*) v=${c#samedir=}; same_dirs "${v%%,*}" "${v#*,}" || fail "folders ${v%%,*} and ${v#*,} differ" ;;
   jpeg=*) [ "$(od -An -tx1 -N2 "${c#jpeg=}" | tr -d ' ')" = "ffd8" ] || fail "${c#jpeg=} is no JPEG" ;;
+  noerr~*) ! holds_text err.txt "${c#noerr~}" || fail "stderr holds '${c#noerr~}'" ;;
+  each=*) v=${c#each=}; files_hold "${v%%,*}" "${v#*,}" || fail "a file in ${v%%,*} differs from ${v#*,}" ;;
+  within=*) v=${c#within=}; files_within "${v%%,*}" "${v#*,}" || fail "a file in ${v%%,*} is not in ${v#*,}" ;;
+  notmp=*) left=$(find "${c#notmp=}" -name '.imgthumb-*.tmp'); [ -z "$left" ] || fail "left: $left" ;;
   nobar) ! grep -q 'files/s' err.txt || fail "a progress bar on a stderr that is no terminal" ;;
-  env=*) ;;
+  env=* | stop=* | stopafter=*) ;;
   *) fail "unknown check '$c'" ;;
   esac
 }
 
 if [ "$sep" = "\\" ]; then sep_sed='\\'; else sep_sed=$sep; fi
+
+# Seconds since the epoch, to the millisecond.
+now() {
+  date +%s.%N | cut -c1-14
+}
+
+# Seconds from $1 to now.
+since() {
+  awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'
+}
+
+# The run of a stop=SIG@GLOB row: in the background, stopped by SIG once a
+# file matches GLOB. SIGINT and SIGTERM are reset to their defaults, as an
+# interactive shell starts a program (a background job of this script would
+# start with SIGINT ignored, which the program keeps). With -SIG the run is
+# a process group of its own, and the whole group gets the signal.
+run_stopped() { # stop, lines, then the command line
+  sig=${1%%@*} glob=${1#*@} after=$2
+  shift 2
+  group=""
+  case $sig in -*) group=setsid sig=${sig#-} ;; esac
+  # shellcheck disable=SC2086 # env_set and runner are words or nothing
+  $group env --default-signal=INT,TERM $env_set $runner "$prog" "$@" >out.txt 2>err.txt </dev/null &
+  pid=$!
+  tenths=0
+  # shellcheck disable=SC2086 # the glob is meant to expand
+  until { ls $glob && [ "$(lines out.txt | wc -l)" -ge "$after" ]; } >/dev/null 2>&1 ||
+    [ $tenths -ge $STOP_WAIT_TENTHS ] || ! kill -0 $pid 2>/dev/null; do
+    sleep 0.1
+    tenths=$((tenths + 1))
+  done
+  if ! kill -0 $pid 2>/dev/null; then
+    fail "ended before $glob appeared"
+  elif [ $tenths -ge $STOP_WAIT_TENTHS ]; then
+    fail "$glob never appeared"
+  fi
+  # setsid starts the program in place (this script's job leads no group),
+  # so the program's id is its group's.
+  target=$pid
+  [ -n "$group" ] && target=-$pid
+  sent=$(now)
+  kill -s "$sig" -- $target 2>/dev/null
+  while kill -0 $pid 2>/dev/null; do
+    if awk -v t="$(since "$sent")" -v l="$STOP_LIMIT" 'BEGIN { exit !(t > l) }'; then
+      fail "still running $STOP_LIMIT s after SIG$sig"
+      kill -s KILL -- $target 2>/dev/null
+      break
+    fi
+    sleep 0.05
+  done
+  wait $pid
+  got=$?
+  echo "  $name: ended $(since "$sent") s after SIG$sig"
+}
 
 run_row() {
   eval "set -- $1"
@@ -110,14 +191,25 @@ run_row() {
   shift 3
   cases=$((cases + 1))
   env_set=""
-  for c in "$@"; do case $c in env=*) env_set=${c#env=} ;; esac; done
+  stop=""
+  after=0
+  for c in "$@"; do
+    case $c in
+    env=*) env_set=${c#env=} ;;
+    stop=*) stop=${c#stop=} ;;
+    stopafter=*) after=${c#stopafter=} ;;
+    esac
+  done
   eval "set -- $args"
-  if [ -n "$env_set" ]; then
+  if [ -n "$stop" ]; then
+    run_stopped "$stop" "$after" "$@"
+  elif [ -n "$env_set" ]; then
     env "$env_set" $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+    got=$?
   else
     $runner "$prog" "$@" >out.txt 2>err.txt </dev/null
+    got=$?
   fi
-  got=$?
   [ "$got" -eq "$want" ] || fail "exit status $got, expected $want"
 }
 
@@ -152,7 +244,7 @@ usage_jobs         2 'square 64 -j 0 a.png'     'errlines=1' "err~-j wants a num
 usage_option       2 'square 64 --fast a.png'   'errlines=1' "err=imgthumb: unknown option '--fast' (see 'imgthumb --help')"
 usage_value        2 'square 64 a.png -o'       'errlines=1' "err~option -o needs a value"
 usage_batch        2 'batch 64 mix'             'errlines=1' "err~batch needs SIZE INPUT_DIR OUTPUT_DIR"
-help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128'
+help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128' 'out~130 stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM'
 help_short         0 '-h'                       'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~-h, --help'
 help_anywhere      0 'square 64 -o hout --help nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
 help_short_anywhere 0 'square 64 -o hout -h nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
@@ -181,8 +273,20 @@ output_in_input_2  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed
 # ---- Workers: -j 4 writes what -j 1 writes; a worker that dies costs only its file
 jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed'
 jobs_four          1 'smart 40x30 -r -j 4 -o j4 mix dune' 'err~8 written, 3 failed' 'samedir=j1,j4'
-killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png'
-killed_worker_j1   1 'square 24 -j 1 -o kill1 mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix{/}balloon.png: worker process died' 'err~5 written, 2 failed' 'nofile=kill1/balloon.png' 'file=kill1/sticker.tga'
+# (The hook's worker dies mid-write: it leaves a temporary file beside the
+# output, which the parent must remove, as the library's own would be left.)
+killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png' 'notmp=kill' 'within=kill,out'
+killed_worker_j1   1 'square 24 -j 1 -o kill1 mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix{/}balloon.png: worker process died' 'err~5 written, 2 failed' 'nofile=kill1/balloon.png' 'file=kill1/sticker.tga' 'notmp=kill1'
+killed_in_subfolder 1 'square 24 -r -j 1 -o ksub mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=deep' 'err~mix{/}sub{/}deep.jpg: worker process died' 'err~6 written, 2 failed' 'nofile=ksub/sub/deep.png' 'file=ksub/grey.png' 'notmp=ksub'
+killed_here        1 'square 24 -j 1 mix/balloon.png mix/grey.jpg' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=balloon' 'err~mix/balloon.png: worker process died' 'err~1 written, 1 failed' 'file=grey.png' 'notmp=.'
+
+# ---- Stopped: status 130 or 143, the summary says so; whole outputs stay, nothing else
+# (The stalling hook's worker leaves a temporary file and waits for ever, as
+# in a very long write, so each run is stopped with a file in the making.
+# On Windows every output is written through such a file, so a run of one
+# worker is stopped once the files before have been reported.)
+stop_int           130 'square 24 -j 1 -v -o sint mix' 'env=IMGTHUMB_TEST_WORKER_STALLS_ON=sticker' 'stop=INT@sint/.imgthumb-*.tmp' 'stopafter=5' 'err~imgthumb: stopped: 5 written, 1 failed, 0 skipped, 1 left in ' 'errlines=2' 'outlines=5' 'nofile=sint/sticker.tga' 'notmp=sint' 'within=sint,out'
+stop_terminal      130 'square 24 -j 2 -o sgroup mix' 'env=IMGTHUMB_TEST_WORKER_STALLS_ON=panorama' 'stop=-INT@sgroup/.imgthumb-*.tmp' 'err~imgthumb: stopped: ' 'noerr~worker process died' 'nofile=sgroup/panorama.png' 'notmp=sgroup' 'within=sgroup,out'
 
 # ---- Names beyond ASCII (on Windows through the UTF-8 code page)
 unicode_folder     0 'square 24 -o uout uni'   'err~2 written, 0 failed' 'file=uout/名前.png' 'file=uout/café.png'
@@ -206,6 +310,28 @@ ROWS
 else
   table <<'ROWS'
 case_distinct      0 'square 24 -o cout case'   'err~2 written, 0 failed' 'file=cout/A.png' 'file=cout/a.png'
+ROWS
+fi
+
+# Many large files, stopped wherever the workers are: each output there is
+# whole, and nothing else is left. (BMP outputs are written as they are
+# encoded, 3 MiB each: a long window.)
+$runner "$prog" square 1536 -q -o big mix/balloon.png >/dev/null 2>&1
+mkdir -p many
+i=0
+while [ $i -lt 40 ]; do
+  cp big/balloon.png "many/b$i.png"
+  i=$((i + 1))
+done
+table <<'ROWS'
+many_reference     0 'square 1024 -e bmp -o many-ref many/b0.png'
+stop_mid_write     130 'square 1024 -e bmp -j 2 -o many-out many' 'stop=INT@many-out/*.bmp' 'err~imgthumb: stopped: ' 'noerr~, 0 left in' 'notmp=many-out' 'each=many-out,many-ref/b0.bmp'
+ROWS
+# SIGTERM: Windows has no such signal to catch (wine ends a program on it).
+if [ "$sep" = "/" ]; then
+  table <<'ROWS'
+stop_term          143 'square 24 -j 2 -o sterm mix' 'env=IMGTHUMB_TEST_WORKER_STALLS_ON=panorama' 'stop=TERM@sterm/.imgthumb-*.tmp' 'err~imgthumb: stopped: ' 'noerr~worker process died' 'nofile=sterm/panorama.png' 'notmp=sterm' 'within=sterm,out'
+stop_term_mid_write 143 'square 1024 -e bmp -j 2 -o many-term many' 'stop=TERM@many-term/*.bmp' 'err~imgthumb: stopped: ' 'noerr~, 0 left in' 'notmp=many-term' 'each=many-term,many-ref/b0.bmp'
 ROWS
 fi
 
