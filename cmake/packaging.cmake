@@ -38,6 +38,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/imgthumbnail.h DESTINATION ${CMAKE_I
 
 set(IMGTHUMB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quintaro-imgthumbnail)
 install(EXPORT quintaro-imgthumbnail-targets NAMESPACE quintaro:: DESTINATION ${IMGTHUMB_CMAKE_DIR})
+# A static library's consumers link zlib: the package finds it for them.
+set(IMGTHUMB_SHARED_PACKAGE ${IMGTHUMB_SHARED})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail-config.cmake.in
   ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
   INSTALL_DESTINATION ${IMGTHUMB_CMAKE_DIR})
@@ -61,9 +63,11 @@ endforeach()
 # A static library brings its defines and the runtime libraries it needs.
 set(IMGTHUMB_PC_CFLAGS "")
 set(IMGTHUMB_PC_LIBS_PRIVATE "")
+set(IMGTHUMB_PC_REQUIRES_PRIVATE "")
 if(NOT IMGTHUMB_SHARED)
   set(IMGTHUMB_PC_CFLAGS " -DIMGTHUMBNAIL_STATIC")
   set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lm")
+  set(IMGTHUMB_PC_REQUIRES_PRIVATE "Requires.private: zlib")
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail.pc.in
   ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail.pc @ONLY)

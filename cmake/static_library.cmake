@@ -22,6 +22,8 @@ add_custom_command(OUTPUT ${imgthumb_joined}
 add_library(quintaro-imgthumbnail STATIC ${imgthumb_joined})
 set_target_properties(quintaro-imgthumbnail PROPERTIES LINKER_LANGUAGE CXX)
 target_compile_definitions(quintaro-imgthumbnail INTERFACE IMGTHUMBNAIL_STATIC)
+# The PNG reader's inflate, which the consumer links.
+target_link_libraries(quintaro-imgthumbnail INTERFACE ZLIB::ZLIB)
 if(NOT WIN32)
   target_link_libraries(quintaro-imgthumbnail INTERFACE m)
 endif()

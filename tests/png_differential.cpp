@@ -1,0 +1,152 @@
+// Every way of reading a PNG, against the decoder.
+#include "png_differential.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <stb/stb_image.h>
+
+#include "imgthumbnail.h"
+#include "io/image_io.h"
+#include "io/png/png_source.h"
+#include "io/row_source.h"
+#include "io/stb_bridge.h"
+#include "support.h"
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    int w = 0, h = 0;
+    Bytes pixels;
+    std::string reason;
+};
+
+Decoded stb_decode(const Bytes &file)
+{
+    Decoded d;
+    stb_clear_failure_reason();
+    int w = 0, h = 0, n = 0;
+    unsigned char *p = stbi_load_from_memory(file.data(), (int)file.size(), &w, &h, &n, 4);
+    if (!p) {
+        const char *r = stbi_failure_reason();
+        d.reason = r ? r : "";
+        return d;
+    }
+    d.ok = true;
+    d.w = w;
+    d.h = h;
+    d.pixels.assign(p, p + (size_t)w * h * 4);
+    std::free(p);
+    return d;
+}
+
+const unsigned char OPAQUE_BLACK[4] = {0, 0, 0, 255};
+// The longest message kept.
+const size_t ERR_TEXT = 511;
+
+// The library's wording of a decoder reason: bytes outside printable ASCII
+// as \xHH, no reason at all as "unknown error".
+std::string printable(const std::string &reason)
+{
+    if (reason.empty()) return "unknown error";
+    std::string out;
+    char hex[8];
+    for (unsigned char c : reason) {
+        if (c >= 0x20 && c <= 0x7e) {
+            out += (char)c;
+        } else {
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+// The reader's pixels against the decoder's. Where a palette image has
+// entries no PLTE filled, the decoder's pixels of those indices are its
+// stack's and the reader's opaque black.
+std::string compare_pixels(const Decoded &stb, const unsigned char *pixels, int w, int h, bool short_palette)
+{
+    if (w != stb.w || h != stb.h) return "size differs";
+    for (size_t i = 0; i < stb.pixels.size(); i += 4) {
+        if (std::memcmp(pixels + i, stb.pixels.data() + i, 4) == 0) continue;
+        if (short_palette && std::memcmp(pixels + i, OPAQUE_BLACK, 4) == 0) continue;
+        return "pixel " + std::to_string(i / 4) + " differs";
+    }
+    return "";
+}
+
+} // namespace
+
+DifferentialResult png_differential(const Bytes &file, const std::string &path)
+{
+    DifferentialResult res{PNG_DOUBT, PNG_DOUBT, false, false, ""};
+    write_bytes(path, file);
+    const Decoded stb = stb_decode(file);
+    res.stb_ok = stb.ok;
+    auto disagree = [&](const std::string &what) {
+        if (res.failure.empty()) res.failure = what;
+    };
+    bool short_palette = false, palette = false;
+    // The reader, both ways of inflating.
+    for (int mem = 0; mem < 2; mem++) {
+        FILE *f = std::fopen(path.c_str(), "rb");
+        std::unique_ptr<PngReader> r(new PngReader);
+        Image img{0, 0, nullptr};
+        const int v = png_read_whole(r.get(), f, mem != 0, IMGTHUMBNAIL_MAX_INPUT_SIDE, &img);
+        (mem ? res.in_memory : res.streamed) = v;
+        palette = r->header_done && r->colour == 3;
+        short_palette = palette && r->palette_filled < PNG_PALETTE_ENTRIES;
+        const std::string way = mem ? "in memory: " : "streamed: ";
+        const std::string reason = png_reader_reason(*r);
+        if (v == PNG_OK && !stb.ok) disagree(way + "the reader decodes, the decoder says '" + stb.reason + "'");
+        if (v == PNG_FAILED && stb.ok) disagree(way + "the reader refuses ('" + reason + "')");
+        if (v == PNG_FAILED && !stb.ok && stb.reason != reason)
+            disagree(way + "reasons differ: reader '" + reason + "', decoder '" + stb.reason + "'");
+        if (v == PNG_OK && stb.ok && img.pixels) {
+            const std::string d = compare_pixels(stb, img.pixels, img.width, img.height, short_palette);
+            if (!d.empty()) disagree(way + d);
+        }
+        std::free(img.pixels);
+        png_reader_end(r.get());
+        std::fclose(f);
+    }
+    // The row way, every row whole.
+    {
+        InputFile in{std::fopen(path.c_str(), "rb"), path.c_str(), false};
+        RowSource src;
+        if (row_source_open(&in, &src)) {
+            Bytes pixels((size_t)src.width * src.height * 4);
+            bool whole = true;
+            for (int32_t y = 0; y < src.height && whole; y++)
+                whole = row_source_next(&src, pixels.data() + (size_t)y * src.width * 4, 0, src.width) != 0;
+            res.rows = whole && row_source_finish(&src);
+            if (res.rows && !stb.ok) disagree("rows: the reader decodes, the decoder says '" + stb.reason + "'");
+            if (res.rows && stb.ok) {
+                const std::string d = compare_pixels(stb, pixels.data(), src.width, src.height, short_palette);
+                if (!d.empty()) disagree("rows: " + d);
+            }
+        }
+        row_source_close(&src);
+        close_input(&in);
+    }
+    // The library's loading, message and all.
+    {
+        Image img{0, 0, nullptr};
+        const int ok = load_image(path.c_str(), &img);
+        const std::string msg = imgthumbnail_last_error();
+        const bool expected = stb.ok && stb.w <= IMGTHUMBNAIL_MAX_INPUT_SIDE && stb.h <= IMGTHUMBNAIL_MAX_INPUT_SIDE;
+        if (ok != (int)expected) disagree("load_image: " + (ok ? std::string("decodes") : "refuses: " + msg));
+        if (!ok && !stb.ok && msg != ("cannot decode '" + path + "': " + printable(stb.reason)).substr(0, ERR_TEXT))
+            disagree("load_image: message '" + msg + "', decoder '" + stb.reason + "'");
+        if (ok && stb.ok) {
+            const std::string d = compare_pixels(stb, img.pixels, img.width, img.height, short_palette);
+            if (!d.empty()) disagree("load_image: " + d);
+        }
+        std::free(img.pixels);
+    }
+    return res;
+}
