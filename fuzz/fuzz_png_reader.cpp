@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "fuzz_input.h"
 #include "png_differential.h"
 
 namespace fs = std::filesystem;
@@ -28,12 +29,14 @@ static std::string scratch_path()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const std::string path = scratch_path();
-    // Inputs are PNG files: an input without the signature gets one, so
+    // The corpus's layout: the parameter bytes of the other targets (unused
+    // here), then the file. A file without the PNG signature gets one, so
     // that mutations land in the chunks.
+    const FuzzCall call = fuzz_split(data, size);
     Bytes file;
-    if (size < SIGNATURE_BYTES || std::memcmp(data, SIGNATURE, SIGNATURE_BYTES) != 0)
+    if (call.file_len < SIGNATURE_BYTES || std::memcmp(call.file, SIGNATURE, SIGNATURE_BYTES) != 0)
         file.assign(SIGNATURE, SIGNATURE + SIGNATURE_BYTES);
-    file.insert(file.end(), data, data + size);
+    file.insert(file.end(), call.file, call.file + call.file_len);
     const DifferentialResult r = png_differential(file, path);
     std::remove(path.c_str());
     if (!r.failure.empty()) {

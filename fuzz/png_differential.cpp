@@ -78,6 +78,10 @@ bool inflate_reads_unwritten(const PngReader &r)
 }
 
 const unsigned char OPAQUE_BLACK[4] = {0, 0, 0, 255};
+// From this many bytes on, an image's buffers may exceed the allocation
+// limit of a fuzzing run (256 MiB, tools/fuzz.sh): a decoder then fails,
+// with "outofmem" or with no reason at all, for want of memory alone.
+const uint64_t LARGE_BUFFER = (uint64_t)128 << 20;
 // The longest message kept.
 const size_t ERR_TEXT = 511;
 
@@ -131,12 +135,19 @@ DifferentialResult png_differential(const Bytes &file, const std::string &path)
     bool short_palette = false, palette = false;
     // The reader, both ways of inflating.
     for (int mem = 0; mem < 2; mem++) {
+        if (res.stb_out_of_memory) break;
         FILE *f = std::fopen(path.c_str(), "rb");
         std::unique_ptr<PngReader> r(new PngReader);
         Image img{0, 0, nullptr};
         const int v = png_read_whole(r.get(), f, mem != 0, IMGTHUMBNAIL_MAX_INPUT_SIDE, &img);
         (mem ? res.in_memory : res.streamed) = v;
         palette = r->header_done && r->colour == 3;
+        if (!stb.ok && r->header_done && (uint64_t)r->width * r->height * 8 >= LARGE_BUFFER) {
+            res.stb_out_of_memory = true;
+            png_reader_end(r.get());
+            std::fclose(f);
+            break;
+        }
         if (mem && v == PNG_OK) unwritten = inflate_reads_unwritten(*r);
         short_palette = palette && r->palette_filled < PNG_PALETTE_ENTRIES;
         const std::string way = mem ? "in memory: " : "streamed: ";
@@ -153,6 +164,7 @@ DifferentialResult png_differential(const Bytes &file, const std::string &path)
         png_reader_end(r.get());
         std::fclose(f);
     }
+    if (res.stb_out_of_memory) return res;
     // The row way, every row whole.
     {
         InputFile in{std::fopen(path.c_str(), "rb"), path.c_str(), false};

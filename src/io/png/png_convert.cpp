@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-static const int GREY = 0, RGB = 2, PALETTE = 3, GREY_ALPHA = 4, RGBA = 6;
+static const int GREY = 0, RGB = 2, PALETTE = 3, GREY_ALPHA = 4;
 static const unsigned char OPAQUE = 255, CLEAR = 0;
 static const unsigned char DEPTH_SCALE[9] = {0, 0xff, 0x55, 0, 0x11, 0, 0, 0, 0x01};
 
