@@ -8,27 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "fuzz_common.h"
 #include "fuzz_input.h"
 #include "png_differential.h"
-
-namespace fs = std::filesystem;
 
 static const char SIGNATURE[] = "\x89PNG\r\n\x1a\n";
 static const size_t SIGNATURE_BYTES = 8;
 
-static std::string scratch_path()
-{
-    std::error_code ec;
-    return (fs::temp_directory_path(ec) / ("imgthumb-fuzz-png-" + std::to_string((long)std::rand()))).generic_string();
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = scratch_path();
+    static const std::string path = fuzz_scratch_path("input.png");
     // The corpus's layout: the parameter bytes of the other targets (unused
     // here), then the file. A file without the PNG signature gets one, so
     // that mutations land in the chunks.
