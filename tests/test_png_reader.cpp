@@ -211,6 +211,14 @@ TEST_F(PngReaderTest, ZlibStreamsOtherDecodersRefuse)
     Bytes tail = z;
     tail.insert(tail.end(), {1, 2, 3, 4, 5});
     expect_taken(png_file(png_chunks(s, tail, {}, {}, 1 << 20)), "bytes after the stream");
+    // A CgBI file (raw deflate, no zlib header) other than a palette image
+    // goes to the decoder.
+    std::vector<PngChunk> cgbi = png_chunks(s, Bytes(z.begin() + 2, z.end()), {}, {}, 1 << 20);
+    cgbi.insert(cgbi.begin(), PngChunk{"CgBI", {0x50, 0, 0x20, 2}, false});
+    const DifferentialResult r = expect_agreement(png_file(cgbi), "CgBI");
+    EXPECT_TRUE(r.stb_ok);
+    EXPECT_EQ(r.streamed, PNG_DOUBT);
+    EXPECT_FALSE(r.rows);
 }
 
 TEST_F(PngReaderTest, FilesTheDecoderRefusesAreRefusedWithItsReason)
