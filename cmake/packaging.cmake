@@ -66,9 +66,12 @@ foreach(lib IN LISTS imgthumb_libraries)
   set(IMGTHUMB_PC_DESCRIPTION "${${lib}_DESCRIPTION}")
   set(IMGTHUMB_PC_CFLAGS "")
   set(IMGTHUMB_PC_LIBS_PRIVATE "")
+  set(IMGTHUMB_PC_REQUIRES_PRIVATE "")
   if(NOT IMGTHUMB_SHARED)
     set(IMGTHUMB_PC_CFLAGS " -D${${lib}_STATIC_MACRO}")
     set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lm")
+    # The PNG reader's inflate.
+    set(IMGTHUMB_PC_REQUIRES_PRIVATE "Requires.private: zlib")
   endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail.pc.in ${PROJECT_BINARY_DIR}/${lib}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${lib}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
@@ -76,6 +79,8 @@ endforeach()
 
 set(IMGTHUMB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quintaro-imgthumbnail)
 install(EXPORT quintaro-imgthumbnail-targets NAMESPACE quintaro:: DESTINATION ${IMGTHUMB_CMAKE_DIR})
+# A static library's consumers link zlib: the package finds it for them.
+set(IMGTHUMB_SHARED_PACKAGE ${IMGTHUMB_SHARED})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail-config.cmake.in
   ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
   INSTALL_DESTINATION ${IMGTHUMB_CMAKE_DIR})

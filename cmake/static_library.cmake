@@ -28,6 +28,8 @@ function(imgthumb_static_library target interface_objects static_macro)
   add_library(${target} STATIC ${joined})
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
   target_compile_definitions(${target} INTERFACE ${static_macro})
+  # The PNG reader's inflate, which the consumer links.
+  target_link_libraries(${target} INTERFACE ZLIB::ZLIB)
   if(NOT WIN32)
     target_link_libraries(${target} INTERFACE m)
   endif()

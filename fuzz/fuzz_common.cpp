@@ -54,6 +54,11 @@ void fuzz_run(const uint8_t *data, size_t size, FuzzOp op)
     std::remove(output.c_str());
 }
 
+std::string fuzz_scratch_path(const char *name)
+{
+    return scratch() + "/" + name;
+}
+
 void fuzz_cleanup(void)
 {
     std::error_code ec;

@@ -65,10 +65,22 @@ if [ -n "$against" ]; then
   cmake --build $abuild --target quintaro-imgthumbnail imgthumb_internal
   # This tree's measuring programs, built on the other revision's library:
   # the resampler through its whole-image call, the operations through the
-  # shared library.
-  c++ -O2 -std=c++17 -I$asrc/src bench/resample_time.cpp $abuild/lib/libimgthumb_internal.a -lm \
+  # shared library. They include the headers by their places in the folders
+  # (include/imgthumbnail.h, src/pixels/resample.h); a revision with every
+  # file flat in src/ gets a shim of those places.
+  inc="-I$asrc/src"
+  [ -d "$asrc/include" ] && inc="$inc -I$asrc/include"
+  if [ ! -d "$asrc/src/pixels" ]; then
+    mkdir -p "$abuild/shim/pixels"
+    echo '#include "resample.h"' >"$abuild/shim/pixels/resample.h"
+    inc="$inc -I$abuild/shim"
+  fi
+  # (zlib for revisions whose PNG reader uses it; unused by older ones.)
+  # shellcheck disable=SC2086
+  c++ -O2 -std=c++17 $inc bench/resample_time.cpp $abuild/lib/libimgthumb_internal.a -lz -lm \
     -o $abuild/imgthumb_resample
-  c++ -O2 -std=c++17 -I$asrc/src bench/run_operation.cpp -L$abuild/lib -lquintaro-imgthumbnail \
+  # shellcheck disable=SC2086
+  c++ -O2 -std=c++17 $inc bench/run_operation.cpp -L$abuild/lib -lquintaro-imgthumbnail \
     -Wl,-rpath,"$top/$abuild/lib" -o $abuild/imgthumb_run
 fi
 

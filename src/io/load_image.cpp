@@ -133,6 +133,20 @@ int decode_input(InputFile *in, Image *image)
 {
     *image = Image{0, 0, nullptr};
     if (!rewind_input(in)) return 0;
+    char reason[REASON_BUF];
+    const int whole = row_source_whole_image(in, image, reason, sizeof reason);
+    if (whole == 0) {
+        char text[REASON_BUF];
+        set_err("cannot decode '%s': %s", in->path, printable_reason(reason, text));
+        return 0;
+    }
+    if (whole > 0) {
+        if (check_decoded_size(*in, image->width, image->height)) return 1;
+        std::free(image->pixels);
+        *image = Image{0, 0, nullptr};
+        return 0;
+    }
+    if (!rewind_input(in)) return 0;
     const int by_rows = decode_by_rows(in, image);
     if (by_rows >= 0) return by_rows;
     if (!rewind_input(in)) return 0;

@@ -3,13 +3,30 @@
 #include "io/row_source.h"
 
 #include <cstdio>
+#include <cstdlib>
+
+#include "io/png/png_source.h"
 
 int row_source_open(InputFile *in, RowSource *src)
 {
-    *src = RowSource{ROW_SOURCE_NONE, 0, 0, in};
+    *src = RowSource{ROW_SOURCE_NONE, 0, 0, in, nullptr};
     // A file given back once goes to the decoder from then on.
     if (in->rows_refused || std::fseek(in->file, 0, SEEK_SET) != 0) return 0;
     std::clearerr(in->file);
+    src->png = (PngReader *)std::malloc(sizeof(PngReader));
+    if (src->png) {
+        if (png_rows_open(src->png, in->file, IMGTHUMBNAIL_MAX_INPUT_SIDE)) {
+            src->kind = ROW_SOURCE_PNG;
+            src->width = (int32_t)src->png->width;
+            src->height = (int32_t)src->png->height;
+            return 1;
+        }
+        png_rows_close(src->png);
+        std::free(src->png);
+        src->png = nullptr;
+        if (std::fseek(in->file, 0, SEEK_SET) != 0) return 0;
+        std::clearerr(in->file);
+    }
     return 0;
 }
 
@@ -20,10 +37,13 @@ static int refuse(RowSource *src)
     return 0;
 }
 
-int row_source_next(RowSource *src, unsigned char *, int32_t, int32_t)
+int row_source_next(RowSource *src, unsigned char *dst, int32_t x0, int32_t n)
 {
     switch (src->kind) {
     case ROW_SOURCE_NONE:
+        break;
+    case ROW_SOURCE_PNG:
+        if (png_rows_next(src->png, dst, x0, n)) return 1;
         break;
     }
     return refuse(src);
@@ -34,11 +54,31 @@ int row_source_finish(RowSource *src)
     switch (src->kind) {
     case ROW_SOURCE_NONE:
         break;
+    case ROW_SOURCE_PNG:
+        if (png_rows_finish(src->png)) return 1;
+        break;
     }
     return refuse(src);
 }
 
 void row_source_close(RowSource *src)
 {
+    if (src->png) {
+        png_rows_close(src->png);
+        std::free(src->png);
+        src->png = nullptr;
+    }
     src->kind = ROW_SOURCE_NONE;
+}
+
+int row_source_whole_image(InputFile *in, Image *image, char *reason, size_t reason_size)
+{
+    *image = Image{0, 0, nullptr};
+    reason[0] = '\0';
+    bool is_png = false;
+    const int png = png_decode_image(in->file, in->rows_refused, IMGTHUMBNAIL_MAX_INPUT_SIDE, image, reason,
+                                     reason_size, &is_png);
+    // A PNG the reader gives back goes to the decoder, not to the row way.
+    if (png < 0 && is_png) in->rows_refused = true;
+    return png;
 }

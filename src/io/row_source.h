@@ -12,16 +12,20 @@
 // would (a file that ends wrongly fails there); row_source_close.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "io/image_io.h"
 
-enum RowSourceKind { ROW_SOURCE_NONE };
+struct PngReader;
+
+enum RowSourceKind { ROW_SOURCE_NONE, ROW_SOURCE_PNG };
 
 struct RowSource {
     RowSourceKind kind;
     int32_t width, height; // 1..IMGTHUMBNAIL_MAX_INPUT_SIDE each
     InputFile *in;
+    PngReader *png;
 };
 
 // Reads the file's header from the start of in. 1 when a row decoder takes
@@ -40,3 +44,12 @@ int row_source_finish(RowSource *src);
 
 // Releases what the decoder holds. The input stays open.
 void row_source_close(RowSource *src);
+
+// The whole image of in (from its start) through the library's own readers,
+// for the files they take whole: 1 with the image (pixels null when a side
+// exceeds IMGTHUMBNAIL_MAX_INPUT_SIDE: the caller refuses it); 0 when the
+// file is refused with the decoder's reason, written to reason (at most
+// reason_size bytes; empty when the decoder gives none), which the caller
+// reports (these files must not reach the decoder: see io/png/png_source.h);
+// -1 when the file goes to the decoder.
+int row_source_whole_image(InputFile *in, Image *image, char *reason, size_t reason_size);

@@ -134,6 +134,11 @@ TEST(OutOfMemory, SavingLeavesTheOutputAsItWas)
 // has "unknown image type", any later format decodes as usual); its zlib
 // stream buffer fails without a reason ("unknown error").
 //
+// PNG files are the library's own reader's: when one of its allocations
+// fails, the file goes to the decoder, which decodes it (the same pixels);
+// a palette image, which never goes to the decoder, is read again the
+// reader's other way.
+//
 // One failure is left out: when the 8-bit copy of a 16-bit decode cannot be
 // allocated (the last allocation of a 16-bit file), the decoder returns
 // without freeing the 16-bit pixels. That leak is the decoder's own and is
@@ -141,6 +146,7 @@ TEST(OutOfMemory, SavingLeavesTheOutputAsItWas)
 TEST(OutOfMemory, DecoderAllocations)
 {
     const std::set<std::string> sixteen_bit = {"png-grey16"};
+    const std::set<std::string> survived = {"png-grey16", "png-rgba", "png-palette"};
     const std::string dir = scratch_dir();
     const std::string path = dir + "/input";
     const std::set<std::string> reasons = {"outofmem", "unknown image type", "unknown error"};
@@ -173,7 +179,7 @@ TEST(OutOfMemory, DecoderAllocations)
             seen.insert(m.substr(prefix.size()));
         }
         for (const std::string &r : seen) EXPECT_EQ(reasons.count(r), 1u) << name << ": " << r;
-        EXPECT_EQ(seen.count("outofmem"), 1u) << name;
+        EXPECT_EQ(seen.count("outofmem"), survived.count(name) ? 0u : 1u) << name;
         formats++;
     }
     EXPECT_GE(formats, 9);
@@ -220,22 +226,21 @@ TEST(OutOfMemory, EveryAllocationOfAnOperation)
     const std::string dir = scratch_dir();
     const std::string in = dir + "/in.png";
     write_png(in, gradient(40, 30));
-    // The decoder's reasons for a PNG: "outofmem", or none for its zlib
-    // stream buffer.
-    const std::string decode = "cannot decode '" + in + "': outofmem";
-    const std::string decode_silent = "cannot decode '" + in + "': unknown error";
+    // The PNG reader's allocations: when one fails, the file goes to the
+    // decoder (whose own allocations the sweep then does not reach), and the
+    // thumbnail is the same. The decoder's failures are swept above.
     const Sweep sweeps[] = {
         {"square to JPEG", [](const char *i, const char *o) { return imgthumbnail_square(i, o, 12); }, "t.jpg",
-         {decode, decode_silent, "out of memory for 12x12 resize", "out of memory for resize", "out of memory"}},
+         {"out of memory for 12x12 resize", "out of memory for resize", "out of memory"}},
         {"aspect 16:9 to BMP", [](const char *i, const char *o) { return imgthumbnail_aspect(i, o, 16, 2); }, "t.bmp",
-         {decode, decode_silent, "out of memory for 16x9 resize", "out of memory for resize", "out of memory"}},
+         {"out of memory for 16x9 resize", "out of memory for resize", "out of memory"}},
         {"aspect 4:3 to PNG", [](const char *i, const char *o) { return imgthumbnail_aspect(i, o, 20, 1); }, "t.png",
-         {decode, decode_silent, "out of memory for 20x15 resize", "out of memory for resize",
+         {"out of memory for 20x15 resize", "out of memory for resize",
           "cannot encode '" + dir + "/t.png' (check the extension)"}},
         {"square to TGA", [](const char *i, const char *o) { return imgthumbnail_square(i, o, 9); }, "t.tga",
-         {decode, decode_silent, "out of memory for 9x9 resize", "out of memory for resize"}},
+         {"out of memory for 9x9 resize", "out of memory for resize"}},
         {"smart to JPEG", [](const char *i, const char *o) { return imgthumbnail_smart(i, o, 15, 10); }, "t.jpg",
-         {decode, decode_silent, "out of memory", "out of memory for 15x10 resize", "out of memory for resize"}},
+         {"out of memory", "out of memory for 15x10 resize", "out of memory for resize"}},
     };
     for (const Sweep &s : sweeps) {
         const std::string out = dir + "/" + s.output;
