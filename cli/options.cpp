@@ -35,6 +35,7 @@ static const int RGB_DIGITS = 6;
 static const int RGBA_DIGITS = 8;
 static const unsigned OPAQUE = 0xFF;
 static const int HEX_DIGIT_BITS = 4;
+static const int HEX_A = 10;  // the value of the digit a (or A)
 static const int ALPHA_BITS = 8;
 // The mode of an operation that is no call of the options library.
 static const int NO_MODE = -1;
@@ -91,8 +92,8 @@ static int parse_size(const char *text, int *value)
 static int hex_value(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + HEX_A;
+    if (c >= 'A' && c <= 'F') return c - 'A' + HEX_A;
     return -1;
 }
 
