@@ -1,6 +1,6 @@
 // imgthumb: thumbnails of image files and folders from the command line,
-// with quintaro-imgthumbnail through its public header. Run without
-// arguments or with --help for its usage.
+// with quintaro-imgthumbnail-ex (and quintaro-imgthumbnail's batch) through
+// their public headers. Run without arguments or with --help for its usage.
 #include <cstdlib>
 #include <cstring>
 

@@ -1,16 +1,20 @@
 // The command line of imgthumb: what to make, of which inputs, where.
 #pragma once
 
-enum OperationKind { OP_SQUARE, OP_ASPECT, OP_SMART, OP_BATCH };
+#include "imgthumbnail_ex.h"
 
-// What a run makes of each input: the operation and its sizes, as the
-// command line gives them. The pool hands this record to a worker with
-// every file, and the worker makes the thumbnail from it as it stands.
+// The operations, in the order the command names them; batch, the one that
+// is no thumbnail of a file, last.
+enum OperationKind { OP_SQUARE, OP_ASPECT, OP_SMART, OP_COVER, OP_FIT, OP_PAD, OP_BATCH };
+
+// What a run makes of each input. The pool hands this record to a worker
+// with every file, and the worker gives `thumbnail` to the options library
+// as it stands: square is its cover SIZE x SIZE, aspect and smart its own
+// modes, so every operation but batch is one call with one record.
 struct Operation {
     OperationKind kind;
-    int size;           // square, aspect and batch: the size
-    int ratio;          // aspect: the library's ratio index (IMGTHUMBNAIL_RATIO_*)
-    int width, height;  // smart
+    int batch_size;                    // batch: the size (the library's batch takes no record)
+    imgthumbnail_ex_options thumbnail; // every other operation: mode, box and options
 };
 
 struct Options {
@@ -22,6 +26,11 @@ struct Options {
     bool quiet;           // -q
     bool verbose;         // -v
     bool no_clobber;      // --no-clobber
+    bool no_rotate;       // --no-rotate
+    bool no_upscale;      // --no-upscale
+    int quality;          // --quality; 0 when not given
+    bool has_background;  // --background was given
+    unsigned background;  // --background as 0xRRGGBBAA
     const char **inputs;  // the INPUTs in the order given (malloc'd array of argv's strings)
     int n_inputs;
     const char *batch_in, *batch_out;  // batch: INPUT_DIR, OUTPUT_DIR

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imgthumbnail.h"
+#include "imgthumbnail_ex.h"
 #include "inputs.h"
 #include "leftovers.h"
 #include "platform.h"
@@ -255,17 +255,6 @@ int run_pool(const Options *o, const PoolJob *jobs, int n_jobs, const PoolEvents
 
 // ---- The worker mode ------------------------------------------------------------
 
-static int make_thumbnail(const Operation *op, const char *input, const char *output)
-{
-    switch (op->kind) {
-    case OP_SQUARE: return imgthumbnail_square(input, output, op->size);
-    case OP_ASPECT: return imgthumbnail_aspect(input, output, op->size, op->ratio);
-    case OP_SMART: return imgthumbnail_smart(input, output, op->width, op->height);
-    case OP_BATCH: break;
-    }
-    return 0;
-}
-
 // Reads the next file's operation into *op; 0 when the parent is done (or
 // sent something that is no operation of this program).
 static int recv_operation(Channel c, Operation *op)
@@ -330,10 +319,8 @@ int worker_main()
             if (hook_picks(stalls_on, input)) wait_for_end(in);
             die_now();
         }
-        const int ok = make_thumbnail(&op, input, output);
-        // The message is read right after the call, before anything else
-        // can replace it.
-        const char *message = ok ? "" : imgthumbnail_last_error();
+        const int ok = imgthumbnail_ex_thumbnail(input, output, &op.thumbnail);
+        const char *message = ok ? "" : imgthumbnail_ex_last_error();
         const unsigned char status = ok ? 1 : 0;
         const int sent = send_record(out, &status, 1) && send_record(out, message, (uint32_t)std::strlen(message));
         std::free(input);

@@ -1,8 +1,9 @@
-// The worker pool and the workers. The library keeps one error message per
-// process, so parallel work means processes: the command starts N copies of
-// itself in a hidden worker mode, hands each one file at a time over a pipe,
-// and reads back the result and the library's message. Only the parent
-// prints. A worker that dies costs the file it was making (reported as
+// The worker pool and the workers. Parallel work means processes: the
+// command starts N copies of itself in a hidden worker mode, hands each one
+// file at a time over a pipe, and reads back the result and the library's
+// message. Only the parent prints. (The options library the workers call
+// would allow threads, but a process that crashes on a hostile file, or is
+// ended mid-write by a stop, takes only its own file with it.) A worker that dies costs the file it was making (reported as
 // failed, with how it died) and is replaced, and the parent removes what it
 // left. A stop request (SIGINT, SIGTERM, Ctrl-C) ends the workers and the run.
 #pragma once

@@ -186,7 +186,7 @@ int run_thumbnails(const Options *o)
 
 int run_batch(const Options *o)
 {
-    if (imgthumbnail_batch(o->batch_in, o->batch_out, o->op.size)) return 0;
+    if (imgthumbnail_batch(o->batch_in, o->batch_out, o->op.batch_size)) return 0;
     std::fprintf(stderr, "%s: %s\n", o->batch_in, imgthumbnail_last_error());
     return 1;
 }

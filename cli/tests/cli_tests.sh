@@ -3,10 +3,13 @@
 # lines, each with its exit status and what it must print and write. Runs
 # the real program with the real library (the Windows build under wine).
 #
-# usage: cli_tests.sh RUNNER IMGTHUMB SAMPLES WORK VERSION SEP
+# usage: cli_tests.sh RUNNER IMGTHUMB SAMPLES WORK VERSION SEP LIBRARY CORPUS
 #   RUNNER    program that runs IMGTHUMB (the wine wrapper), or - for none
 #   SAMPLES   the folder imgthumb_make_samples wrote
 #   SEP       the separator the program joins paths with: / or \
+#   LIBRARY   cli_library_thumbnails, which makes the libraries' own
+#             thumbnails that the command's must equal (run by RUNNER too)
+#   CORPUS    the fuzz seed corpus (two PNG files with Orientation tags)
 #
 # A table row: NAME STATUS 'ARGUMENTS' CHECK... (shell words). Checks:
 #   err=TEXT   a line of stderr is TEXT        err~TEXT   a line of stderr holds TEXT
@@ -14,6 +17,7 @@
 #   errlines=N / outlines=N                    the number of lines
 #   file=P / nofile=P                          P exists / does not
 #   same=A,B                                   files A and B hold the same bytes
+#   differ=A,B                                 files A and B both exist and differ
 #   samedir=A,B                                folders A and B hold the same files, byte for byte
 #   jpeg=P                                     P is a JPEG file
 #   noerr~TEXT                                 no line of stderr holds TEXT
@@ -30,7 +34,7 @@
 #   stopafter=N                                with stop=: and once stdout has N lines
 # In expected texts {/} stands for SEP. Rows run in order in one folder.
 set -u
-runner=$1 prog=$2 samples=$3 work=$4 version=$5 sep=$6
+runner=$1 prog=$2 samples=$3 work=$4 version=$5 sep=$6 library=$7 corpus=$8
 [ "$runner" = "-" ] && runner=""
 # Seconds after which a stopped run that has not ended counts as hung. This
 # is no timing: a stop ends in a second or two (each row prints how long it
@@ -39,6 +43,7 @@ STOP_LIMIT=${STOP_LIMIT:-15}
 # Tenths of a second to wait for a stop's moment to come.
 STOP_WAIT_TENTHS=600
 samples=$(cd "$samples" && pwd)
+corpus=$(cd "$corpus" && pwd)
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work" || exit 1
@@ -69,6 +74,60 @@ echo "old" >nc/keep.txt
 # Names beyond ASCII (and beyond any single-byte Windows code page).
 cp mix/balloon.png "uni/名前.png"
 cp mix/grey.jpg "uni/café.jpg"
+# exif: pictures stored other than upright, with the EXIF Orientation tag
+# that says how to turn them. phone.jpg is the 1600 x 400 panorama as a
+# phone stores a portrait, on its side (6: upright after a quarter turn
+# clockwise), in an APP1 segment written here: a little-endian TIFF whose
+# one IFD entry is tag 274, SHORT, count 1, value 6. card.png and late.png
+# are the corpus's 12 x 9 PNG files with an eXIf chunk before the image data
+# (5: mirrored across the diagonal) and after it (3: upside down), without
+# the three bytes of fuzz parameters each seed begins with.
+mkdir -p exif
+{
+  head -c 2 mix/panorama.jpg
+  printf '\377\341\000\042Exif\000\000II\052\000\010\000\000\000\001\000'
+  printf '\022\001\003\000\001\000\000\000\006\000\000\000\000\000\000\000'
+  tail -c +3 mix/panorama.jpg
+} >exif/phone.jpg
+tail -c +4 "$corpus/png-exif-5" >exif/card.png
+tail -c +4 "$corpus/png-exif-late-3" >exif/late.png
+
+# The libraries' own thumbnails, which the command's must equal: the seven
+# functions' (what square, aspect and smart write of an untagged image, and
+# of any with --no-rotate) and the options library's, with the options each
+# row gives the command.
+mkdir -p ref
+cat >ref-list.txt <<'LIST'
+square 24 mix/balloon.png ref/balloon.square.png
+smart 40 30 mix/panorama.jpg ref/panorama.smart.png
+# Upright (the options library) and as stored (the seven functions)
+ex cover 64 64 exif/phone.jpg ref/phone.square.png
+square 64 exif/phone.jpg ref/phone.square.still.png
+ex aspect 80 0 ratio=2 exif/phone.jpg ref/phone.aspect.png
+aspect 80 2 exif/phone.jpg ref/phone.aspect.still.png
+ex smart 48 40 exif/phone.jpg ref/phone.smart.png
+smart 48 40 exif/phone.jpg ref/phone.smart.still.png
+ex cover 60 40 exif/phone.jpg ref/phone.cover.png
+ex cover 60 40 rotate=0 exif/phone.jpg ref/phone.cover.still.png
+ex fit 90 90 exif/phone.jpg ref/phone.fit.png
+ex fit 90 90 rotate=0 exif/phone.jpg ref/phone.fit.still.png
+ex fit 30 30 exif/card.png ref/card.fit.png
+ex fit 30 30 exif/late.png ref/late.fit.png
+ex fit 30 30 rotate=0 exif/card.png ref/card.fit.still.png
+# The pad canvas: transparent, opaque, translucent (kept in TGA, over white in JPEG)
+ex pad 90 90 exif/phone.jpg ref/phone.pad.png
+ex pad 90 90 background=2060A0FF exif/phone.jpg ref/phone.pad.blue.png
+ex pad 90 90 background=FF800040 exif/phone.jpg ref/phone.pad.orange.tga
+ex pad 90 90 background=FF800040 exif/phone.jpg ref/phone.pad.orange.jpg
+# Never enlarged; the JPEG quality; every option at once
+ex fit 40 40 upscale=0 exif/card.png ref/card.fit.small.png
+ex cover 40 40 upscale=0 exif/card.png ref/card.cover.small.png
+ex pad 40 40 upscale=0 background=000000FF exif/card.png ref/card.pad.small.png
+ex cover 60 40 quality=35 exif/phone.jpg ref/phone.cover.q35.jpg
+ex cover 60 40 exif/phone.jpg ref/phone.cover.q90.jpg
+ex aspect 40 0 ratio=1 rotate=0 upscale=0 quality=50 exif/card.png ref/card.aspect.all.jpg
+ex pad 50 40 background=102030FF exif/phone.jpg ref/phone.pad.jobs.png
+LIST
 
 failures=0
 cases=0
@@ -76,6 +135,9 @@ fail() {
   echo "FAIL $name: $*"
   failures=$((failures + 1))
 }
+
+name=library_thumbnails
+$runner "$library" ref-list.txt || fail "the libraries' thumbnails could not all be made"
 
 # Lines of a captured stream, without the carriage returns of Windows text mode.
 lines() {
@@ -120,6 +182,8 @@ check() { # one check, against out.txt and err.txt
   file=*) [ -f "${c#file=}" ] || fail "no file ${c#file=}" ;;
   nofile=*) [ ! -e "${c#nofile=}" ] || fail "${c#nofile=} exists" ;;
   same=*) v=${c#same=}; cmp -s "${v%%,*}" "${v#*,}" || fail "${v%%,*} and ${v#*,} differ" ;;
+  differ=*) v=${c#differ=}; [ -f "${v%%,*}" ] && [ -f "${v#*,}" ] && ! cmp -s "${v%%,*}" "${v#*,}" ||
+    fail "${v%%,*} and ${v#*,} are not two different files" ;;
   samedir=*) v=${c#samedir=}; same_dirs "${v%%,*}" "${v#*,}" || fail "folders ${v%%,*} and ${v#*,} differ" ;;
   jpeg=*) [ "$(od -An -tx1 -N2 "${c#jpeg=}" | tr -d ' ')" = "ffd8" ] || fail "${c#jpeg=} is no JPEG" ;;
   noerr~*) ! holds_text err.txt "${c#noerr~}" || fail "stderr holds '${c#noerr~}'" ;;
@@ -247,7 +311,26 @@ usage_jobs         2 'square 64 -j 0 a.png'     'errlines=1' "err~-j wants a num
 usage_option       2 'square 64 --fast a.png'   'errlines=1' "err=imgthumb: unknown option '--fast' (see 'imgthumb --help')"
 usage_value        2 'square 64 a.png -o'       'errlines=1' "err~option -o needs a value"
 usage_batch        2 'batch 64 mix'             'errlines=1' "err~batch needs SIZE INPUT_DIR OUTPUT_DIR"
-help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128' 'out~130 stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM'
+usage_box_missing  2 'fit'                      'errlines=1' "err=imgthumb: fit needs WIDTHxHEIGHT (see 'imgthumb --help')"
+usage_box_one_size 2 'cover 64 a.png'           'errlines=1' "err~WIDTHxHEIGHT must be two sizes 1..4096 like 200x120, not '64'"
+usage_box_zero     2 'pad 0x64 a.png'           'errlines=1' "err~not '0x64'"
+usage_quality_zero 2 'fit 64x48 --quality 0 a.png' 'errlines=1' "err=imgthumb: --quality wants a JPEG quality from 1 to 100, not '0' (see 'imgthumb --help')"
+usage_quality_big  2 'square 64 --quality=101 a.png' 'errlines=1' "err~--quality wants a JPEG quality from 1 to 100, not '101'"
+usage_quality_word 2 'cover 64x48 --quality x a.png' 'errlines=1' "err~not 'x'"
+usage_quality_none 2 'fit 64x48 a.png --quality' 'errlines=1' "err~option --quality needs a value"
+usage_colour_name  2 'pad 64x48 --background red a.png' 'errlines=1' "err=imgthumb: --background wants a colour #RRGGBB or #RRGGBBAA, not 'red' (see 'imgthumb --help')"
+usage_colour_5     2 'pad 64x48 --background=#12345 a.png' 'errlines=1' "err~not '#12345'"
+usage_colour_7     2 'pad 64x48 --background "#1234567" a.png' 'errlines=1' "err~not '#1234567'"
+usage_colour_hash  2 'pad 64x48 --background 123456 a.png' 'errlines=1' "err~not '123456'"
+usage_colour_digit 2 'pad 64x48 --background=#12345G a.png' 'errlines=1' "err~not '#12345G'"
+usage_colour_none  2 'pad 64x48 a.png --background' 'errlines=1' "err~option --background needs a colour (quote the '#')"
+usage_colour_not_pad 2 'fit 64x48 --background=#123456 a.png' 'errlines=1' "err~--background is for pad only, not fit"
+usage_smart_upscale 2 'smart 64x48 --no-upscale a.png' 'errlines=1' "err~--no-upscale is not for smart"
+usage_batch_rotate 2 'batch 64 mix bout --no-rotate' 'errlines=1' "err~batch takes no options" 'nofile=bout'
+usage_batch_upscale 2 'batch 64 --no-upscale mix bout' 'errlines=1' "err~batch takes no options"
+usage_batch_quality 2 'batch 64 mix bout --quality 80' 'errlines=1' "err~batch takes no options"
+usage_option_value 2 'fit 64x48 --no-rotate=1 a.png' 'errlines=1' "err~unknown option '--no-rotate=1'"
+help               0 '--help'                   'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~--no-clobber' 'out~-j N' 'out~imgthumb aspect 320 16:9' 'out~imgthumb smart 200x120' 'out~imgthumb batch 128' 'out~130 stopped by SIGINT (Ctrl-C), 143 stopped by SIGTERM' 'out~imgthumb cover WIDTHxHEIGHT [OPTIONS] INPUT...' 'out~imgthumb fit WIDTHxHEIGHT [OPTIONS] INPUT...' 'out~imgthumb pad WIDTHxHEIGHT [OPTIONS] INPUT...' 'out~--no-rotate' 'out~--no-upscale' 'out~--quality N' 'out~--background COLOR'
 help_short         0 '-h'                       'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'out~-h, --help'
 help_anywhere      0 'square 64 -o hout --help nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
 help_short_anywhere 0 'square 64 -o hout -h nothere.png' 'errlines=0' 'out~imgthumb square SIZE [OPTIONS] INPUT...' 'nofile=hout'
@@ -273,9 +356,36 @@ clobber            0 'square 24 -o nc mix/balloon.png' 'err~1 written, 0 failed,
 output_in_input_1  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed'
 output_in_input_2  0 'square 24 -r -o nest/thumbs nest' 'err~2 written, 0 failed' 'nofile=nest/thumbs/thumbs'
 
+# ---- The libraries' thumbnails: upright by default, as stored with --no-rotate
+# (An untagged image: square, aspect and smart write the seven functions' bytes.)
+untagged_square    0 'square 24 -o utag mix/balloon.png' 'same=utag/balloon.png,ref/balloon.square.png'
+upright_square     0 'square 64 -o up exif/phone.jpg' 'same=up/phone.png,ref/phone.square.png' 'differ=up/phone.png,ref/phone.square.still.png'
+stored_square      0 'square 64 --no-rotate -o still exif/phone.jpg' 'same=still/phone.png,ref/phone.square.still.png'
+upright_aspect     0 'aspect 80 16:9 -o up exif/phone.jpg' 'same=up/phone.png,ref/phone.aspect.png' 'differ=up/phone.png,ref/phone.aspect.still.png'
+stored_aspect      0 'aspect 80 16:9 -o still exif/phone.jpg --no-rotate' 'same=still/phone.png,ref/phone.aspect.still.png'
+upright_smart      0 'smart 48x40 -o up exif/phone.jpg' 'same=up/phone.png,ref/phone.smart.png' 'differ=up/phone.png,ref/phone.smart.still.png'
+stored_smart       0 'smart 48X40 --no-rotate -o still exif/phone.jpg' 'same=still/phone.png,ref/phone.smart.still.png'
+upright_cover      0 'cover 60x40 -o up exif/phone.jpg' 'same=up/phone.png,ref/phone.cover.png' 'differ=up/phone.png,ref/phone.cover.still.png'
+stored_cover       0 'cover 60x40 --no-rotate -o still exif/phone.jpg' 'same=still/phone.png,ref/phone.cover.still.png'
+upright_fit        0 'fit 90x90 -o up exif/phone.jpg' 'same=up/phone.png,ref/phone.fit.png' 'differ=up/phone.png,ref/phone.fit.still.png'
+stored_fit         0 'fit 90x90 --no-rotate -o still exif/phone.jpg' 'same=still/phone.png,ref/phone.fit.still.png'
+upright_folder     0 'fit 30x30 -v -o upf exif' 'outlines=3' 'same=upf/card.png,ref/card.fit.png' 'same=upf/late.png,ref/late.fit.png' 'differ=upf/card.png,ref/card.fit.still.png'
+pad_transparent    0 'pad 90x90 -o pad exif/phone.jpg' 'same=pad/phone.png,ref/phone.pad.png'
+pad_opaque         0 'pad 90x90 --background "#2060A0" -o pad/blue exif/phone.jpg' 'same=pad/blue/phone.png,ref/phone.pad.blue.png'
+pad_translucent    0 'pad 90x90 --background=#ff800040 -e tga -o pad exif/phone.jpg' 'same=pad/phone.tga,ref/phone.pad.orange.tga'
+pad_over_white     0 'pad 90x90 --background=#FF800040 -e jpg -o pad exif/phone.jpg' 'jpeg=pad/phone.jpg' 'same=pad/phone.jpg,ref/phone.pad.orange.jpg'
+no_upscale_fit     0 'fit 40x40 --no-upscale -o small exif/card.png' 'same=small/card.png,ref/card.fit.small.png'
+no_upscale_cover   0 'cover 40x40 --no-upscale -o small/cover exif/card.png' 'same=small/cover/card.png,ref/card.cover.small.png'
+no_upscale_pad     0 'pad 40x40 --no-upscale --background=#000000 -o small/pad exif/card.png' 'same=small/pad/card.png,ref/card.pad.small.png'
+quality            0 'cover 60x40 --quality 35 -e jpg -o q exif/phone.jpg' 'same=q/phone.jpg,ref/phone.cover.q35.jpg' 'differ=q/phone.jpg,ref/phone.cover.q90.jpg'
+quality_default    0 'cover 60x40 -e jpg -o q90 exif/phone.jpg' 'same=q90/phone.jpg,ref/phone.cover.q90.jpg'
+every_option       0 'aspect 40 4:3 --no-rotate --no-upscale --quality=50 -e jpg -o all exif/card.png' 'same=all/card.jpg,ref/card.aspect.all.jpg'
+
 # ---- Workers: -j 4 writes what -j 1 writes; a worker that dies costs only its file
-jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed'
+jobs_one           1 'smart 40x30 -r -j 1 -o j1 mix dune' 'err~8 written, 3 failed' 'same=j1/panorama.png,ref/panorama.smart.png'
 jobs_four          1 'smart 40x30 -r -j 4 -o j4 mix dune' 'err~8 written, 3 failed' 'samedir=j1,j4'
+jobs_options_one   1 'pad 50x40 --background=#102030 -r -j 1 -o pj1 mix exif' 'err~10 written, 1 failed' 'same=pj1/phone.png,ref/phone.pad.jobs.png'
+jobs_options_four  1 'pad 50x40 --background=#102030 -r -j 4 -o pj4 mix exif' 'err~10 written, 1 failed' 'samedir=pj1,pj4'
 # (The hook's worker dies mid-write: it leaves a temporary file beside the
 # output, which the parent must remove, as the library's own would be left.)
 killed_worker      1 'square 24 -j 2 -o kill mix' 'env=IMGTHUMB_TEST_WORKER_DIES_ON=panorama' 'err~mix{/}panorama.jpg: worker process died while making this thumbnail (' 'err~5 written, 2 failed' 'file=kill/balloon.png' 'file=kill/grey.png' 'file=kill/palette.png' 'file=kill/portrait.bmp' 'file=kill/sticker.tga' 'nofile=kill/panorama.png' 'notmp=kill' 'within=kill,out'
@@ -340,7 +450,7 @@ fi
 
 # The version names the program and the library.
 table <<ROWS
-version            0 '--version'                'out=imgthumb $version' 'out=quintaro-imgthumbnail $version'
+version            0 '--version'                'out=imgthumb $version' 'out=quintaro-imgthumbnail $version' 'out=quintaro-imgthumbnail-ex $version'
 ROWS
 
 echo "$cases command lines, $failures failed checks"

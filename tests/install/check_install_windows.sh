@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs a Windows build into a scratch prefix, checks that the DLL (with
 # no debug sections), its import libraries for mingw and Visual Studio, the
-# header and the package files landed (and nothing internal), then builds a
-# small program against that copy twice, with the flags its pkg-config file
-# gives and through the CMake package found by CMAKE_PREFIX_PATH, and runs
-# each under wine.
+# header and the package files landed (and nothing internal), runs the
+# installed imgthumb.exe beside its two DLLs, then builds a small program
+# against that copy twice, with the flags its pkg-config file gives and
+# through the CMake package found by CMAKE_PREFIX_PATH, and runs each under
+# wine.
 # Paths are relative to the working directory: wine maps that, not Unix paths.
 # usage: check_install_windows.sh BUILD_DIR WORK_DIR IMAGE C_COMPILER WINE_RUN TOOLCHAIN_FILE OBJDUMP
 set -eu
@@ -44,6 +45,15 @@ for dll in quintaro-imgthumbnail quintaro-imgthumbnail-ex; do
   debug=$("$objdump" -h "$prefix/bin/$dll.dll" | awk '$2 ~ /^\.debug/ { print $2 }' | tr '\n' ' ')
   [ -z "$debug" ] || { echo "the installed $dll.dll carries debug sections: $debug"; exit 1; }
 done
+
+# The installed command imports the two libraries (and the system's DLLs
+# alone besides), which sit beside it, and runs from there.
+imports=$("$objdump" -p "$prefix/bin/imgthumb.exe" | sed -n 's/^[[:space:]]*DLL Name: \(quintaro-.*\)/\1/p' | sort |
+  tr '\n' ' ')
+[ "$imports" = "quintaro-imgthumbnail-ex.dll quintaro-imgthumbnail.dll " ] ||
+  { echo "the installed imgthumb.exe imports the libraries: $imports"; exit 1; }
+"$wine_run" "$prefix/bin/imgthumb.exe" fit 48x48 -q -o "$work/cli" "$image"
+[ -s "$work/cli/balloon.png" ] || { echo "the installed imgthumb.exe wrote no thumbnail"; exit 1; }
 
 PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 PKG_CONFIG_PATH=
