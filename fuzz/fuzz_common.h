@@ -1,6 +1,8 @@
 // Shared body of the fuzz targets.
 #pragma once
 
+#include <string>
+
 #include "fuzz_input.h"
 
 // Writes the file bytes to a private input file, runs op on it, checks the
@@ -8,6 +10,9 @@
 // contract, saying which part, so that the fuzzer keeps the input.
 using FuzzOp = int (*)(const char *input, const char *output, const FuzzCall &call);
 void fuzz_run(const uint8_t *data, size_t size, FuzzOp op);
+
+// Writes file bytes to the private input file and returns its path.
+std::string fuzz_input_file(const uint8_t *file, size_t len);
 
 // Removes the scratch folder (the standalone driver calls it at the end).
 void fuzz_cleanup(void);
