@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "crosscheck_jpeg.h"
 #include "imgthumbnail.h"
 
 #ifdef _WIN32
@@ -257,5 +258,6 @@ int main(int argc, char **argv)
     }
     thin_images(dir);
     batch_run(dir);
+    s_failures += crosscheck_jpeg(dir);
     return s_failures ? 1 : 0;
 }
