@@ -171,11 +171,14 @@ void scan_data(const std::vector<uint8_t> &f, size_t *begin, size_t *end)
     *end = j;
 }
 
-std::vector<uint8_t> with_frame_marker(std::vector<uint8_t> f, uint8_t marker)
+// The baseline frame header's byte at offset from its marker's 0xFF
+// replaced: 1 is the frame's kind, 4 its sample precision.
+const size_t FRAME_KIND = 1, FRAME_PRECISION = 4;
+std::vector<uint8_t> with_frame_byte(std::vector<uint8_t> f, size_t offset, uint8_t value)
 {
-    for (size_t i = 0; i + 1 < f.size(); i++)
+    for (size_t i = 0; i + offset < f.size(); i++)
         if (f[i] == 0xFF && f[i + 1] == 0xC0) {
-            f[i + 1] = marker;
+            f[i + offset] = value;
             break;
         }
     return f;
@@ -188,16 +191,6 @@ std::vector<uint8_t> with_second_restart(std::vector<uint8_t> f, uint8_t marker)
     for (size_t i = 0; i + 1 < f.size(); i++)
         if (f[i] == 0xFF && f[i + 1] >= 0xD0 && f[i + 1] <= 0xD7 && ++seen == 2) {
             f[i + 1] = marker;
-            break;
-        }
-    return f;
-}
-
-std::vector<uint8_t> with_precision(std::vector<uint8_t> f, uint8_t bits)
-{
-    for (size_t i = 0; i + 4 < f.size(); i++)
-        if (f[i] == 0xFF && f[i + 1] == 0xC0) {
-            f[i + 4] = bits;
             break;
         }
     return f;
@@ -244,9 +237,9 @@ TEST(JpegReader, FilesReadAnotherWayGoToTheDecoder)
         {"CMYK (Adobe transform 0)", encode(cmyk, p)},
         {"YCCK (Adobe transform 2)", encode(ycck, p)},
         {"four components without Adobe", encode(four_plain, p)},
-        {"arithmetic coding (SOF9)", with_frame_marker(baseline, 0xC9)},
-        {"lossless (SOF3)", with_frame_marker(baseline, 0xC3)},
-        {"12-bit samples", with_precision(baseline, 12)},
+        {"arithmetic coding (SOF9)", with_frame_byte(baseline, FRAME_KIND, 0xC9)},
+        {"lossless (SOF3)", with_frame_byte(baseline, FRAME_KIND, 0xC3)},
+        {"12-bit samples", with_frame_byte(baseline, FRAME_PRECISION, 12)},
         {"a comment between the scan and the end", inserted(baseline, end, {0xFF, 0xFE, 0, 4, 'h', 'i'})},
         // The decoder reads it before it converts the colours: R, G, B.
         {"an Adobe segment after the scan",
@@ -259,7 +252,7 @@ TEST(JpegReader, FilesReadAnotherWayGoToTheDecoder)
     };
     for (const auto &c : cases) EXPECT_FALSE(compare(dir, c.file, c.what)) << c.what << ": taken by the reader";
     // The extended sequential frame is read as the baseline one.
-    EXPECT_TRUE(compare(dir, with_frame_marker(baseline, 0xC1), "SOF1"));
+    EXPECT_TRUE(compare(dir, with_frame_byte(baseline, FRAME_KIND, 0xC1), "SOF1"));
     // Bytes after the end marker are never read.
     EXPECT_TRUE(compare(dir, inserted(baseline, baseline.size(), {0xFF, 0xD8, 1, 2, 3}), "trailing bytes"));
 }

@@ -35,6 +35,7 @@ struct RowsComponent {
     int h, v, hs, vs;
     int w_lores, y_lores;       // the component's samples per row and rows, as the decoder counts them
     int rows_per_band;          // 8 v, or 8 for a lone component
+    int mcu_cols, mcu_rows;     // its blocks in one MCU: h x v, or 1 x 1 for a lone component
     int stride;                 // bytes of a band row: whole blocks
     int block_cols, block_rows; // blocks of the whole plane
     unsigned char *band[BANDS_HELD];
@@ -106,22 +107,24 @@ static void lay_out(JpegRows *r)
         if (r->ncomp == 1) {
             // A lone component's scan is coded block by block over the
             // component's own size, whatever its factors.
+            c.mcu_cols = c.mcu_rows = 1;
             c.block_cols = ceil_div(c.w_lores, BLOCK_SIDE);
             c.block_rows = ceil_div(c.y_lores, BLOCK_SIDE);
-            c.rows_per_band = BLOCK_SIDE;
         } else {
+            c.mcu_cols = c.h;
+            c.mcu_rows = c.v;
             c.block_cols = ceil_div(r->width, mcu_w) * c.h;
             c.block_rows = ceil_div(r->height, mcu_h) * c.v;
-            c.rows_per_band = c.v * BLOCK_SIDE;
         }
+        c.rows_per_band = c.mcu_rows * BLOCK_SIDE;
         c.stride = c.block_cols * BLOCK_SIDE;
         c.dc = &r->dc[s.comp[i].hd];
         c.ac = &r->ac[s.comp[i].ha];
         c.dq = s.dequant[s.comp[i].tq];
         c.lines = first_lines(c);
     }
-    r->mcu_x = r->ncomp == 1 ? r->comp[0].block_cols : ceil_div(r->width, mcu_w);
-    r->bands = r->ncomp == 1 ? r->comp[0].block_rows : ceil_div(r->height, mcu_h);
+    r->mcu_x = r->comp[0].block_cols / r->comp[0].mcu_cols;
+    r->bands = r->comp[0].block_rows / r->comp[0].mcu_rows;
 }
 
 static size_t work_bytes(const JpegRows &r)
@@ -235,7 +238,9 @@ static bool after_mcu(JpegRows *r, bool last)
     return true;
 }
 
-// One block of c at block column bx, band row by of the band in slot.
+// The block of c at block column bx and block row by (of the whole plane),
+// whose first sample row in the band is row0. Blocks no wanted pixel draws
+// on are decoded only.
 static bool block(JpegRows *r, RowsComponent &c, int bx, int by, unsigned char *row0)
 {
     if (!c.need_row[by] || !c.need_col[bx])
@@ -255,11 +260,10 @@ static bool decode_band(JpegRows *r)
     for (int i = 0; i < r->mcu_x; i++) {
         for (int k = 0; k < r->scan.scan_components; k++) {
             RowsComponent &c = r->comp[r->scan.order[k]];
-            for (int y = 0; y < (r->ncomp == 1 ? 1 : c.v); y++) {
+            for (int y = 0; y < c.mcu_rows; y++) {
                 unsigned char *row0 = c.band[slot] + (size_t)y * BLOCK_SIDE * c.stride;
-                const int by = r->ncomp == 1 ? b : b * c.v + y;
-                for (int x = 0; x < (r->ncomp == 1 ? 1 : c.h); x++)
-                    if (!block(r, c, r->ncomp == 1 ? i : i * c.h + x, by, row0)) return false;
+                for (int x = 0; x < c.mcu_cols; x++)
+                    if (!block(r, c, i * c.mcu_cols + x, b * c.mcu_rows + y, row0)) return false;
             }
         }
         if (!after_mcu(r, last_band && i == r->mcu_x - 1)) return false;
@@ -304,6 +308,9 @@ int jpeg_rows_next(JpegRows *r, unsigned char *dst, int32_t x0, int32_t n)
             }
             planes[i] = jpeg_stb_upsample(r->stb, i, c.line, a, b, c.w_lores) + x0;
         }
+        // The conversion from column x0 on gives the bytes of the whole
+        // row's: each pixel is converted on its own, and the decoder's
+        // vector kernel gives its scalar kernel's bytes for every input.
         jpeg_stb_colour(r->stb, dst, planes, n);
     }
     for (int i = 0; i < r->ncomp; i++) advance_lines(r->comp[i], &r->comp[i].lines);
