@@ -159,6 +159,28 @@ TEST(JpegReader, QualitiesAndTablesOfEveryKind)
         }
 }
 
+// A file larger than the reader's read buffer, shifted by a comment of
+// 0 to 11 bytes: stuffed bytes and restart markers fall across the
+// buffer's ends at every place.
+TEST(JpegReader, FilesLargerThanTheReadBuffer)
+{
+    const std::string dir = scratch_dir();
+    JpegWriterOptions o = jpeg_writer_defaults(440, 330);
+    o.quality = 100;
+    o.h[0] = o.v[0] = 1;
+    o.restart_interval = 1;
+    const std::vector<uint8_t> file = encode(o, photo(440, 330));
+    ASSERT_GT(file.size(), (size_t)2 * 65536);
+    const size_t COMMENT_HEADER = 4;
+    for (size_t shift = 0; shift < 12; shift++) {
+        std::vector<uint8_t> comment = {0xFF, 0xFE, 0, (uint8_t)(COMMENT_HEADER - 2 + shift)};
+        comment.resize(COMMENT_HEADER + shift, 'x');
+        std::vector<uint8_t> shifted = file;
+        shifted.insert(shifted.begin() + 2, comment.begin(), comment.end());
+        EXPECT_TRUE(compare(dir, shifted, "shifted by " + std::to_string(shift), (unsigned)shift + 1));
+    }
+}
+
 // Finds the first scan's entropy-coded data: [*begin, *end) ends at the
 // next marker that is no restart.
 void scan_data(const std::vector<uint8_t> &f, size_t *begin, size_t *end)
