@@ -8,6 +8,7 @@
 #include <cstddef>
 
 // A hint for the block at p of bytes bytes (from malloc); it changes no
-// byte and cannot fail. Linux only, and only for blocks the allocator maps
-// on their own (freed, they go back to the system with their hint).
+// byte and cannot fail. Linux only, and only for a block of a few huge
+// pages or more that has a mapping of its own (as the C library maps large
+// blocks), so that the hint goes back to the system with the block.
 void advise_huge_pages(void *p, size_t bytes);
