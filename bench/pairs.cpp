@@ -11,6 +11,9 @@
 //   imgthumb_pairs --prepare-only
 //
 // --runner measures another build's imgthumb_run against the same floor.
+// When vipsthumbnail is installed, the square of the JPEG is also measured
+// against it in the same way (it shrinks while decoding, which the library
+// cannot: its bytes are those of the full decode).
 // Exit status: the number of targets missed.
 #include <fcntl.h>
 #include <spawn.h>
@@ -46,41 +49,73 @@ const char *const RATIO_4X3 = "1";
 // also reads every source pixel once for its analysis image.
 const double CENTRE_CROP_LIMIT = 1.02;
 const double SMART_LIMIT = 1.06;
-// PNG inputs go through the library's own reader, faster than the floor's
-// decoder: square and aspect feed its rows straight into the resampler, the
-// smart crop decodes the whole image with it.
+// The library's own readers decode faster than the floor's decoder: PNG
+// (square and aspect feed its rows straight into the resampler, the smart
+// crop decodes the whole image with it) and baseline JPEG (for square and
+// aspect only the blocks the thumbnail reads, straight into the resampler).
 const double PNG_CENTRE_CROP_LIMIT = 0.60;
 const double PNG_SMART_LIMIT = 0.70;
+const double JPEG_CENTRE_CROP_LIMIT = 0.65;
+const double JPEG_SMART_LIMIT = 0.80;
 // Peak memory: the operation's process at most this factor of the floor's,
-// whose peak is the decoded image.
+// whose peak is the decoded image...
 const double MEMORY_LIMIT = 1.01;
-// Square and aspect of a large PNG never hold the decoded image: their
-// process's peak at most this factor of the decoded image's bytes.
-const double ROWS_MEMORY_LIMIT = 0.25;
+// ...or, for square and aspect through a row reader (the JPEG, a large
+// PNG), which never hold the decoded image, this share of its size.
+const double ROWS_IMAGE_SHARE = 0.25;
 const int64_t LARGE_IMAGE_PIXELS = 10000000;
-
-enum MemoryTarget { MEMORY_NONE, MEMORY_FLOOR, MEMORY_ROWS };
+const double BYTES_PER_PIXEL = 4.0;
+const double BYTES_PER_KIB = 1024.0;
+// A square of the JPEG in no more CPU time than vipsthumbnail's.
+const double PEER_LIMIT = 1.00;
 
 struct Operation {
     const char *label;
     std::vector<std::string> args; // after the kind: SIZE [RATIO | HEIGHT]
     const char *kind;
-    double limit, png_limit;
-    MemoryTarget memory, png_memory; // png_memory for large PNG inputs
+    double limit, png_limit, jpeg_limit;
+    bool centre_crop;  // square or aspect: fed by rows where a row reader takes the file
+    bool memory_floor; // else the peak memory is checked against the floor's (or not at all)
 };
 
 const Operation OPERATIONS[] = {
-    {"square 256", {std::to_string(THUMB_SIDE)}, "square", CENTRE_CROP_LIMIT, PNG_CENTRE_CROP_LIMIT, MEMORY_FLOOR,
-     MEMORY_ROWS},
+    {"square 256", {std::to_string(THUMB_SIDE)}, "square", CENTRE_CROP_LIMIT, PNG_CENTRE_CROP_LIMIT,
+     JPEG_CENTRE_CROP_LIMIT, true, true},
     {"aspect 256 4:3", {std::to_string(THUMB_SIDE), RATIO_4X3}, "aspect", CENTRE_CROP_LIMIT, PNG_CENTRE_CROP_LIMIT,
-     MEMORY_NONE, MEMORY_ROWS},
+     JPEG_CENTRE_CROP_LIMIT, true, false},
     {"smart 256x256", {std::to_string(THUMB_SIDE), std::to_string(THUMB_SIDE)}, "smart", SMART_LIMIT,
-     PNG_SMART_LIMIT, MEMORY_FLOOR, MEMORY_FLOOR},
+     PNG_SMART_LIMIT, JPEG_SMART_LIMIT, false, true},
 };
+
+bool has_extension(const BenchInput &in, const char *ext)
+{
+    const size_t dot = in.path.rfind('.');
+    return dot != std::string::npos && in.path.substr(dot) == ext;
+}
+
+bool is_jpeg(const BenchInput &in)
+{
+    return has_extension(in, ".jpg");
+}
 
 bool is_png(const BenchInput &in)
 {
-    return in.path.size() > 4 && in.path.compare(in.path.size() - 4, 4, ".png") == 0;
+    return has_extension(in, ".png");
+}
+
+double limit_for(const BenchInput &in, const Operation &op)
+{
+    return is_png(in) ? op.png_limit : is_jpeg(in) ? op.jpeg_limit : op.limit;
+}
+
+// The peak memory allowed to the operation, in KiB, given the floor's; a
+// negative value when none is set.
+double memory_allowed_kib(const BenchInput &in, const Operation &op, long floor_peak_kib)
+{
+    const bool rows = is_jpeg(in) || (is_png(in) && (int64_t)in.width * in.height >= LARGE_IMAGE_PIXELS);
+    if (op.centre_crop && rows)
+        return ROWS_IMAGE_SHARE * BYTES_PER_PIXEL * (double)in.width * (double)in.height / BYTES_PER_KIB;
+    return op.memory_floor ? MEMORY_LIMIT * (double)floor_peak_kib : -1.0;
 }
 
 struct Usage {
@@ -145,6 +180,51 @@ bool write_raw(const std::string &png, const std::string &raw)
     return (bool)f;
 }
 
+// The first executable called name on PATH, or "".
+std::string on_path(const char *name)
+{
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = std::min(dirs.find(':', start), dirs.size());
+        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return "";
+}
+
+struct PairResult {
+    std::vector<double> ratios, a_ms, b_ms;
+    long a_peak = 0, b_peak = 0;
+};
+
+// pairs alternating runs of a and b (A B, then B A, ...); false when one
+// fails.
+bool run_pairs(const std::vector<std::string> &a, const std::vector<std::string> &b, int pairs, PairResult *r)
+{
+    for (int p = 0; p < pairs; p++) {
+        Usage ua, ub;
+        const bool ok = p % 2 == 0 ? run(a, &ua) && run(b, &ub) : run(b, &ub) && run(a, &ua);
+        if (!ok) return false;
+        r->ratios.push_back(ua.cpu_ms / ub.cpu_ms);
+        r->a_ms.push_back(ua.cpu_ms);
+        r->b_ms.push_back(ub.cpu_ms);
+        r->a_peak = std::max(r->a_peak, ua.peak_kib);
+        r->b_peak = std::max(r->b_peak, ub.peak_kib);
+    }
+    return true;
+}
+
+std::string ratio_range(const std::vector<double> &ratios)
+{
+    char range[32];
+    std::snprintf(range, sizeof range, "%.3f-%.3f", *std::min_element(ratios.begin(), ratios.end()),
+                  *std::max_element(ratios.begin(), ratios.end()));
+    return range;
+}
+
 std::string beside(const char *self, const char *name)
 {
     const std::string s = self;
@@ -180,6 +260,7 @@ int main(int argc, char **argv)
     const std::string out_op = bench_out_path("pairs-op-" + tag + ".png");
     const std::string out_floor = bench_out_path("pairs-floor-" + tag + ".png");
     const std::string raw = bench_out_path("pairs-thumb-" + tag + ".rgba");
+    const std::string out_peer = bench_out_path("pairs-peer-" + tag + ".png");
 
     std::printf("Each operation against its floor (decoder + encoder alone), %d alternating pairs of fresh\n"
                 "processes; CPU time (user + system), medians; the verdict is the median of the pair ratios.\n",
@@ -203,50 +284,52 @@ int main(int argc, char **argv)
             }
             if (read_file(out_op) != read_file(out_floor))
                 std::fprintf(stderr, "%s: the floor's file differs from the operation's\n", name.c_str());
-            std::vector<double> ratios, op_ms, floor_ms;
-            long op_peak = 0, floor_peak = 0;
-            bool ok = true;
-            for (int p = 0; p < pairs && ok; p++) {
-                // A B, then B A: neither always runs second.
-                ok = p % 2 == 0 ? run(op_cmd, &u_op) && run(floor_cmd, &u_floor)
-                                : run(floor_cmd, &u_floor) && run(op_cmd, &u_op);
-                ratios.push_back(u_op.cpu_ms / u_floor.cpu_ms);
-                op_ms.push_back(u_op.cpu_ms);
-                floor_ms.push_back(u_floor.cpu_ms);
-                op_peak = std::max(op_peak, u_op.peak_kib);
-                floor_peak = std::max(floor_peak, u_floor.peak_kib);
-            }
-            if (!ok) {
+            // A B, then B A: neither always runs second.
+            PairResult r;
+            if (!run_pairs(op_cmd, floor_cmd, pairs, &r)) {
                 missed++;
                 continue;
             }
-            const double ratio = median(ratios);
-            const bool png = is_png(in);
-            const double limit = png ? op.png_limit : op.limit;
-            MemoryTarget memory = png ? op.png_memory : op.memory;
-            if (png && memory == MEMORY_ROWS && (int64_t)in.width * in.height < LARGE_IMAGE_PIXELS)
-                memory = MEMORY_NONE;
-            const double decoded_kib = (double)in.width * in.height * 4 / KIB_PER_MIB;
-            const bool memory_met = memory == MEMORY_NONE ||
-                                    (memory == MEMORY_FLOOR && (double)op_peak <= MEMORY_LIMIT * (double)floor_peak) ||
-                                    (memory == MEMORY_ROWS && (double)op_peak <= ROWS_MEMORY_LIMIT * decoded_kib);
+            const double ratio = median(r.ratios);
+            const double limit = limit_for(in, op);
+            const double allowed = memory_allowed_kib(in, op, r.b_peak);
+            const bool memory_met = allowed < 0 || (double)r.a_peak <= allowed;
             const bool met = ratio <= limit && memory_met;
             missed += !met;
-            char range[32];
-            std::snprintf(range, sizeof range, "%.3f-%.3f", *std::min_element(ratios.begin(), ratios.end()),
-                          *std::max_element(ratios.begin(), ratios.end()));
             std::printf("%-26s %-15s %9.1f %9.1f %7.3f %15s %8.1f %8.1f %6.2f  %s\n", in.label.c_str(), op.label,
-                        median(op_ms), median(floor_ms), ratio, range, op_peak / KIB_PER_MIB,
-                        floor_peak / KIB_PER_MIB, limit, met ? "met" : memory_met ? "MISSED" : "MISSED (memory)");
+                        median(r.a_ms), median(r.b_ms), ratio, ratio_range(r.ratios).c_str(), r.a_peak / KIB_PER_MIB,
+                        r.b_peak / KIB_PER_MIB, limit, met ? "met" : memory_met ? "MISSED" : "MISSED (memory)");
             std::fflush(stdout);
         }
+    // The square of the JPEG against vipsthumbnail, side by side.
+    const std::string vips = on_path("vipsthumbnail");
+    for (const BenchInput &in : floor_inputs()) {
+        const std::string name = in.label + " square 256 vs vipsthumbnail";
+        if (!is_jpeg(in) || vips.empty() || (!only.empty() && name.find(only) == std::string::npos)) continue;
+        const std::vector<std::string> op_cmd = {runner, "square", in.path, out_op, std::to_string(THUMB_SIDE)};
+        const std::string side = std::to_string(THUMB_SIDE) + "x" + std::to_string(THUMB_SIDE);
+        const std::vector<std::string> peer_cmd = {vips, "-s", side, "-c", in.path, "-o", out_peer};
+        Usage u;
+        PairResult r;
+        if (!run(peer_cmd, &u) || !run_pairs(op_cmd, peer_cmd, pairs, &r)) {
+            missed++;
+            continue;
+        }
+        const double ratio = median(r.ratios);
+        const bool met = ratio <= PEER_LIMIT;
+        missed += !met;
+        std::printf("%-26s %-15s %9.1f %9.1f %7.3f %15s %8.1f %8.1f %6.2f  %s (against vipsthumbnail -s %s -c)\n",
+                    in.label.c_str(), "square 256", median(r.a_ms), median(r.b_ms), ratio,
+                    ratio_range(r.ratios).c_str(), r.a_peak / KIB_PER_MIB, r.b_peak / KIB_PER_MIB, PEER_LIMIT,
+                    met ? "met" : "MISSED", side.c_str());
+        std::fflush(stdout);
+    }
     std::remove(out_op.c_str());
     std::remove(out_floor.c_str());
     std::remove(raw.c_str());
+    std::remove(out_peer.c_str());
     std::printf("Peak memory (largest of the runs): square and smart within %.0f%% of the floor's; square and\n"
-                "aspect of a PNG of %lld pixels or more at most %.2f x the decoded image; smart of a PNG within\n"
-                "%.0f%% of the floor's.\n",
-                (MEMORY_LIMIT - 1.0) * 100.0, (long long)LARGE_IMAGE_PIXELS, ROWS_MEMORY_LIMIT,
-                (MEMORY_LIMIT - 1.0) * 100.0);
+                "aspect of the JPEG and of a PNG of %lld pixels or more at most %.2f x the decoded image.\n",
+                (MEMORY_LIMIT - 1.0) * 100.0, (long long)LARGE_IMAGE_PIXELS, ROWS_IMAGE_SHARE);
     return missed;
 }

@@ -38,15 +38,21 @@ static const std::string &scratch()
     return s_dir;
 }
 
+std::string fuzz_input_file(const uint8_t *file, size_t len)
+{
+    const std::string input = scratch() + "/input";
+    FILE *f = std::fopen(input.c_str(), "wb");
+    if (!f) fail("cannot write the input file");
+    if (len && std::fwrite(file, 1, len, f) != len) fail("short input write");
+    if (std::fclose(f) != 0) fail("cannot close the input file");
+    return input;
+}
+
 void fuzz_run(const uint8_t *data, size_t size, FuzzOp op)
 {
     const FuzzCall call = fuzz_split(data, size);
-    const std::string input = scratch() + "/input";
+    const std::string input = fuzz_input_file(call.file, call.file_len);
     const std::string output = scratch() + "/thumb." + call.ext;
-    FILE *f = std::fopen(input.c_str(), "wb");
-    if (!f) fail("cannot write the input file");
-    if (call.file_len && std::fwrite(call.file, 1, call.file_len, f) != call.file_len) fail("short input write");
-    if (std::fclose(f) != 0) fail("cannot close the input file");
     std::remove(output.c_str());
 
     const int ok = op(input.c_str(), output.c_str(), call);

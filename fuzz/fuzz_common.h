@@ -14,5 +14,8 @@ void fuzz_run(const uint8_t *data, size_t size, FuzzOp op);
 // A path for a file of this run's own inside its scratch folder.
 std::string fuzz_scratch_path(const char *name);
 
+// Writes file bytes to the private input file and returns its path.
+std::string fuzz_input_file(const uint8_t *file, size_t len);
+
 // Removes the scratch folder (the standalone driver calls it at the end).
 void fuzz_cleanup(void);

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "crosscheck_png.h"
+#include "crosscheck_jpeg.h"
 #include "imgthumbnail.h"
 
 #ifdef _WIN32
@@ -259,5 +260,6 @@ int main(int argc, char **argv)
     thin_images(dir);
     batch_run(dir);
     s_failures += crosscheck_png(dir);
+    s_failures += crosscheck_jpeg(dir);
     return s_failures ? 1 : 0;
 }

@@ -14,11 +14,13 @@
 #                         written (default /tmp/imgthumb-bench; about 4 GB)
 # BENCH_RUNS              hyperfine runs of each command (default 1)
 # BENCH_COUNT             images of each kind (default 200; fewer for a quick look)
+# BENCH_KINDS             the folders timed (default "png jpeg")
 set -eu
 cd "$(dirname "$0")/../.."
 data=${IMGTHUMB_BENCH_CLI_DIR:-/tmp/imgthumb-bench}
 runs=${BENCH_RUNS:-1}
 count=${BENCH_COUNT:-200}
+kinds=${BENCH_KINDS:-png jpeg}
 build=build/bench-cli
 
 mkdir -p build "$data"
@@ -42,7 +44,7 @@ fi
 cpus=$(nproc)
 out=$data/out
 echo "$cpus CPUs; $(vipsthumbnail --vips-version); $(convert -version | head -n 1)"
-for kind in png jpeg; do
+for kind in $kinds; do
   in=$data/$kind
   hyperfine --runs "$runs" --export-csv "$data/$kind.csv" --prepare "rm -rf '$out' && mkdir -p '$out'" \
     -n "imgthumb -j 1" "'$prog' square 256 -q -j 1 -o '$out' '$in'" \
@@ -57,7 +59,7 @@ done
 echo
 echo "| folder | command | seconds | CPU seconds | files/s | imgthumb -j $cpus is ... times as fast |"
 echo "|---|---|---|---|---|---|"
-for kind in png jpeg; do
+for kind in $kinds; do
   awk -F, -v kind=$kind -v count=$count '
     NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
     { name[NR] = $col["command"]; mean[NR] = $col["mean"]; cpu[NR] = $col["user"] + $col["system"] }

@@ -11,6 +11,7 @@
 #include "io/guard/decode_guard.h"
 #include "io/row_source.h"
 #include "io/stb_bridge.h"
+#include "platform/huge_pages.h"
 
 // Longest decoder reason passed on, after escaping (the message is cut
 // shorter still).
@@ -101,21 +102,23 @@ static int check_decoded_size(const InputFile &in, int w, int h)
     return 1;
 }
 
-// The whole image through a row decoder: 1 with the image; 0 with the
-// message when memory runs out; -1 when the decoder hands the file back
-// (nothing kept, the input to be read again from its start).
+// The whole image through a row decoder: 1 with the image; -1 when the
+// decoder hands the file back (nothing kept, the input to be read again
+// from its start). Without memory for the image the file goes back too:
+// the decoder then fails where and as it fails on its own.
 static int decode_by_rows(InputFile *in, Image *image)
 {
     RowSource src;
     if (!row_source_open(in, &src)) return -1;
     const int32_t w = src.width, h = src.height;
-    unsigned char *pixels = (unsigned char *)std::malloc((size_t)image_bytes(w, h));
+    const size_t bytes = (size_t)image_bytes(w, h);
+    unsigned char *pixels = (unsigned char *)std::malloc(bytes);
     if (!pixels) {
         row_source_close(&src);
-        // What the decoder says when it cannot allocate the image.
-        set_err("cannot decode '%s': %s", in->path, "outofmem");
-        return 0;
+        return -1;
     }
+    // Every page of the image is written once, right away.
+    advise_huge_pages(pixels, bytes);
     const int64_t stride = (int64_t)w * 4;
     bool whole = true;
     for (int32_t y = 0; y < h && whole; y++) whole = row_source_next(&src, pixels + y * stride, 0, w) != 0;
@@ -147,8 +150,7 @@ int decode_input(InputFile *in, Image *image)
         return 0;
     }
     if (!rewind_input(in)) return 0;
-    const int by_rows = decode_by_rows(in, image);
-    if (by_rows >= 0) return by_rows;
+    if (decode_by_rows(in, image) > 0) return 1;
     if (!rewind_input(in)) return 0;
     stb_clear_failure_reason();
     int w = 0, h = 0, channels = 0;

@@ -7,9 +7,10 @@
 // decoder, read again from its start, so results and messages stay the
 // decoder's. They write no message.
 //
-// Use: row_source_open; row_source_next once for each of the height rows;
-// row_source_finish, which reads what follows the last row as the decoder
-// would (a file that ends wrongly fails there); row_source_close.
+// Use: row_source_open; row_source_want, if not every pixel is needed;
+// row_source_next once for each of the height rows; row_source_finish,
+// which reads what follows the last row as the decoder would (a file that
+// ends wrongly fails there); row_source_close.
 #pragma once
 
 #include <cstddef>
@@ -18,20 +19,29 @@
 #include "io/image_io.h"
 
 struct PngReader;
+struct JpegRows;
 
-enum RowSourceKind { ROW_SOURCE_NONE, ROW_SOURCE_PNG };
+enum RowSourceKind { ROW_SOURCE_NONE, ROW_SOURCE_PNG, ROW_SOURCE_JPEG };
 
 struct RowSource {
     RowSourceKind kind;
     int32_t width, height; // 1..IMGTHUMBNAIL_MAX_INPUT_SIDE each
     InputFile *in;
-    PngReader *png;
+    PngReader *png;  // the PNG reader's state, while kind is ROW_SOURCE_PNG
+    JpegRows *jpeg;  // the JPEG reader's, while kind is ROW_SOURCE_JPEG
 };
 
 // Reads the file's header from the start of in. 1 when a row decoder takes
 // the file: its width and height are known; 0 when the file goes to the
 // decoder (nothing is held).
 int row_source_open(InputFile *in, RowSource *src);
+
+// Before the first row: which pixels will be read. rows[y] != 0 for every
+// row that row_source_next will be given a dst for, cols[x] != 0 for every
+// column of those rows that will be read (null: all rows, all columns).
+// The decoder may leave the others' work undone; their bytes in dst are
+// then unspecified.
+void row_source_want(RowSource *src, const unsigned char *rows, const unsigned char *cols);
 
 // Decodes the next row. With dst, writes its pixels x0 .. x0 + n - 1 (RGBA)
 // there; with dst null the row is decoded only as far as later rows need.

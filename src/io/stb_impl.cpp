@@ -167,3 +167,6 @@ DecoderFormat stb_decoder_format(FILE *f)
     if (stbi__tga_test(&s)) return DECODER_TGA;
     return DECODER_NONE;
 }
+
+// The JPEG row reader's way into the decoder's parser and kernels.
+#include "io/jpeg/jpeg_stb_bridge.inc"

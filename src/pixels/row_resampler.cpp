@@ -52,6 +52,15 @@ bool row_resampler_reads(const RowResampler &r, int32_t y)
     return r.read[y] != 0;
 }
 
+void row_resampler_columns(const RowResampler &r, unsigned char *used)
+{
+    std::memset(used, 0, (size_t)r.plan.sw);
+    for (int32_t s = 0; s < r.plan.span_count; s++) {
+        const ColumnSpan &span = r.plan.spans[s];
+        std::memset(used + span.source / CHANNELS, 1, (size_t)(span.count / CHANNELS));
+    }
+}
+
 unsigned char *row_resampler_slot(RowResampler *r)
 {
     if (!r->read[r->next_in]) return nullptr;

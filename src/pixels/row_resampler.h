@@ -37,6 +37,10 @@ int row_resampler_begin(RowResampler *r, int32_t sw, int32_t sh, int32_t dw, int
 // any row arrives, so a decoder can leave work undone on rows no one reads.
 bool row_resampler_reads(const RowResampler &r, int32_t y);
 
+// Marks in used[x] (sw entries) the source columns some output pixel reads;
+// the others are never looked at, whatever a row holds there.
+void row_resampler_columns(const RowResampler &r, unsigned char *used);
+
 // Where the next source row goes (sw * 4 bytes), or null when no output row
 // reads it.
 unsigned char *row_resampler_slot(RowResampler *r);

@@ -30,10 +30,25 @@ int resize_and_save(Image *source, const CropRect &region, int32_t tw, int32_t t
     return save_thumbnail(&thumb, output, jpeg_quality);
 }
 
+// Tells the row decoder which pixels of the image the resampler reads, so
+// that it can leave the work of the others undone. Without memory for the
+// marks it simply makes every pixel.
+static void want_region(RowSource *src, const RowResampler &r, const CropRect &region)
+{
+    unsigned char *rows = (unsigned char *)std::calloc((size_t)src->height + (size_t)src->width, 1);
+    if (!rows) return;
+    unsigned char *cols = rows + src->height;
+    for (int32_t y = 0; y < region.h; y++) rows[region.y + y] = row_resampler_reads(r, y);
+    row_resampler_columns(r, cols + region.x);
+    row_source_want(src, rows, cols);
+    std::free(rows);
+}
+
 int resize_rows(RowSource *src, const CropRect &region, int32_t tw, int32_t th, Image *thumb)
 {
     RowResampler r;
     if (!row_resampler_begin(&r, region.w, region.h, tw, th)) return 0;
+    want_region(src, r, region);
     for (int32_t y = 0; y < src->height; y++) {
         const bool in_region = y >= region.y && y < region.y + region.h;
         unsigned char *slot = in_region ? row_resampler_slot(&r) : nullptr;
