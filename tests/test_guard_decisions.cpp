@@ -309,4 +309,40 @@ TEST(GuardDecisions, JpegHuffmanTable)
     }
 }
 
+// Which tables a scan of each kind reads. Defined here: quantisation table
+// 0, DC table 0 and AC table 1.
+TEST(GuardDecisions, JpegTablesAScanReads)
+{
+    JpegTablesDefined t = {};
+    t.quant[0] = true;
+    t.dc[0] = true;
+    t.ac[1] = true;
+    const struct {
+        const char *what;
+        JpegScanComponent c;
+        bool progressive;
+        int spectral_start, approx_high;
+        const char *reason;
+    } cases[] = {
+        {"sequential, all defined", {0, 0, 1}, false, 0, 0, nullptr},
+        {"sequential, quantisation table undefined", {1, 0, 1}, false, 0, 0, "bad DQT table"},
+        {"sequential, DC table undefined", {0, 3, 1}, false, 0, 0, "bad DC huff"},
+        {"sequential, AC table undefined", {0, 0, 0}, false, 0, 0, "bad AC huff"},
+        // Progressive: the quantisation tables are read only at the end.
+        {"first DC pass", {2, 0, 2}, true, 0, 0, nullptr},
+        {"first DC pass, DC table undefined", {0, 2, 1}, true, 0, 0, "bad DC huff"},
+        {"DC refinement reads no table", {2, 2, 2}, true, 0, 1, nullptr},
+        {"AC pass", {2, 2, 1}, true, 1, 0, nullptr},
+        {"AC refinement, AC table undefined", {0, 0, 3}, true, 5, 2, "bad AC huff"},
+        {"AC pass, AC table undefined", {0, 0, 0}, true, 63, 0, "bad AC huff"},
+    };
+    for (const auto &c : cases) {
+        const char *reason = decide_jpeg_scan_component(c.c, t, c.progressive, c.spectral_start, c.approx_high);
+        EXPECT_EQ(std::string(reason ? reason : "-"), std::string(c.reason ? c.reason : "-")) << c.what;
+    }
+    EXPECT_EQ(decide_jpeg_end(0, true, t), nullptr);
+    EXPECT_STREQ(decide_jpeg_end(3, true, t), "bad DQT table");
+    EXPECT_STREQ(decide_jpeg_end(0, false, t), "bad SOS"); // its coefficients never cleared
+}
+
 } // namespace

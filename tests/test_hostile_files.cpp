@@ -117,6 +117,9 @@ TEST(HostileFiles, EveryReproducerFailsCleanly)
         {"jpeg-huffman-overflow", decode + "bad DHT header"},        // writes past the tables
         {"jpeg-huffman-fast-collision", decode + "bad huffman code"}, // assertion
         {"pic-truncated-packets", decode + "bad file"},              // null result converted
+        // Scans that read a quantisation table the file never defines.
+        {"jpeg-undefined-quant-table-72f068e0", decode + "bad DQT table"}, // heap bytes in the pixels
+        {"jpeg-dc-product-overflow-9545f921", decode + "bad DQT table"},   // the same, over 4864 rows
         // A corrupt entropy-coded stream whose bit count runs negative.
         {"jpeg-negative-bit-count-290ba24c", decode + "unknown marker"},
         // Millions of missing rows, each a seek past the end in the decoder.

@@ -355,7 +355,7 @@ TEST(JpegReader, ThumbnailsFromRowsAreThoseOfTheWholeImage)
         const CropRect r = aspect_crop_rect(w, h, num, den);
         int32_t tw, th;
         aspect_thumb_size(r.w, r.h, c.size, num, den, &tw, &th);
-        ASSERT_EQ(resize_and_save(&src, r, tw, th, whole.c_str()), 1);
+        ASSERT_EQ(resize_and_save(&src, r, tw, th, whole.c_str(), JPEG_QUALITY_DEFAULT), 1);
         EXPECT_EQ(read_bytes(rows), read_bytes(whole)) << c.w << "x" << c.h << " " << LAYOUTS[c.layout].name;
     }
 }

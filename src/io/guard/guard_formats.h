@@ -127,4 +127,27 @@ struct HuffmanTableHeader {
 bool huffman_table_refused_by_decoder(const HuffmanTableHeader &t);
 // The reason a table the decoder accepts is refused for; null when it passes.
 const char *decide_huffman_table(const HuffmanTableHeader &t);
+// The tables a JPEG scan reads, and those defined when it starts. The
+// decoder keeps its quantisation and Huffman tables in memory it never
+// clears, so a scan that reads a table the file never defined turns heap
+// bytes into pixels (or into table lookups past its arrays).
+constexpr int JPEG_TABLE_SLOTS = 4;
+struct JpegScanComponent {
+    int quant;            // the frame's quantisation table of the component
+    int dc_table, ac_table; // the scan's Huffman tables for it
+};
+struct JpegTablesDefined {
+    bool quant[JPEG_TABLE_SLOTS], dc[JPEG_TABLE_SLOTS], ac[JPEG_TABLE_SLOTS];
+};
+// One component of one scan: which tables it reads depends on the scan's
+// kind. A sequential scan dequantises as it decodes and reads both Huffman
+// tables; a progressive scan reads the DC table in its first DC pass, the
+// AC table in AC passes, and dequantises only at the end (decide_jpeg_end).
+// The table indices are 0..3 (the decoder refuses others first).
+const char *decide_jpeg_scan_component(const JpegScanComponent &c, const JpegTablesDefined &t, bool progressive,
+                                       int spectral_start, int approx_high);
+// At the end of a progressive image: every component's quantisation table
+// defined, and every component given its first DC pass, which is what
+// clears its coefficients (otherwise they are heap bytes).
+const char *decide_jpeg_end(int quant_table, bool had_first_dc_pass, const JpegTablesDefined &t);
 GuardVerdict guard_jpeg(GuardReader *r);
