@@ -5,7 +5,10 @@
 // files itself (a reader that gave everything back would pass no case).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "imgthumbnail.h"
 #include "io/image_io.h"
@@ -327,6 +330,78 @@ TEST_F(PngReaderTest, FilterBytesOfEveryValue)
         const Bytes file = png_file(png_chunks(s, zlib_stream(bad, 6), {}, {}, 1 << 20));
         const DifferentialResult r = expect_agreement(file, "filter " + std::to_string(f));
         EXPECT_EQ(r.streamed, f <= 4 ? PNG_OK : PNG_FAILED) << f;
+    }
+}
+
+// Deflate bits, least significant first; Huffman codes most significant
+// bit first, as the format packs them.
+struct BitWriter {
+    Bytes out;
+    int used = 0;
+    void bit(int b)
+    {
+        if (used == 0) out.push_back(0);
+        out.back() |= (uint8_t)(b << used);
+        used = (used + 1) % 8;
+    }
+    void value(uint32_t v, int n)
+    {
+        for (int i = 0; i < n; i++) bit((v >> i) & 1);
+    }
+    void code(uint32_t c, int n)
+    {
+        for (int i = n - 1; i >= 0; i--) bit((c >> i) & 1);
+    }
+    void literal(uint8_t b) { code(0x30u + b, 8); } // fixed code, 0..143
+};
+
+// A fixed-Huffman stream whose one copy uses distance code 30: zlib
+// refuses it, the decoder takes it as distance 0 and copies bytes of its
+// output buffer it never wrote, from its heap. The library inflates such a
+// stream into a zeroed buffer, so the copy gives zeros, the same on every
+// call: through the whole-image way and the row way alike.
+TEST_F(PngReaderTest, CopiesFromDistanceZeroGiveZeros)
+{
+    BitWriter w;
+    w.value(1, 1); // the last block
+    w.value(1, 2); // fixed codes
+    w.literal(0);  // row 0: filter none, 10, then three copied bytes
+    w.literal(10);
+    w.code(1, 7);  // length 3
+    w.code(30, 5); // distance code 30
+    for (uint8_t b : {0, 20, 30, 40, 50}) w.literal(b); // row 1
+    w.code(0, 7); // end of block
+    Bytes z = {0x78, 0x01};
+    z.insert(z.end(), w.out.begin(), w.out.end());
+    z.insert(z.end(), {0, 0, 0, 0}); // an Adler-32 the decoder never checks
+    const PngImageSpec s{4, 2, 8, 0, false, 0, 1};
+    const Bytes file = png_file(png_chunks(s, z, {}, {}, 1 << 20));
+    expect_agreement(file, "distance code 30");
+    write_bytes(path, file);
+    const uint8_t grey[8] = {10, 0, 0, 0, 20, 30, 40, 50};
+    std::string first;
+    for (uint8_t dirt : {0xAA, 0x55}) {
+        // Freed blocks full of dirt, for the decoder's buffers to reuse.
+        std::vector<void *> blocks;
+        for (size_t n = 16; n <= 4096; n += 16) {
+            blocks.push_back(std::malloc(n));
+            std::memset(blocks.back(), dirt, n);
+        }
+        for (void *b : blocks) std::free(b);
+        Image img;
+        ASSERT_EQ(load_image(path.c_str(), &img), 1) << imgthumbnail_last_error();
+        ASSERT_EQ(img.width * img.height, 8);
+        for (int i = 0; i < 8; i++) {
+            const uint8_t want[4] = {grey[i], grey[i], grey[i], 255};
+            EXPECT_EQ(std::memcmp(img.pixels + i * 4, want, 4), 0) << "pixel " << i << ", dirt " << (int)dirt;
+        }
+        std::free(img.pixels);
+        const std::string out = dir + "/thumb.png";
+        ASSERT_EQ(imgthumbnail_square(path.c_str(), out.c_str(), 4), 1) << imgthumbnail_last_error();
+        const Bytes thumb = read_bytes(out);
+        const std::string t(thumb.begin(), thumb.end());
+        if (first.empty()) first = t;
+        EXPECT_EQ(t, first) << "dirt " << (int)dirt;
     }
 }
 

@@ -104,36 +104,42 @@ int png_decode_image(FILE *f, bool rows_refused, int32_t max_side, Image *image,
     *image = Image{0, 0, nullptr};
     PngReader *r = (PngReader *)std::malloc(sizeof(PngReader));
     if (!r) return -1;
+    int v = PNG_DOUBT;
+    bool palette = false;
     if (rows_refused) {
-        // The row way read this file already: only a palette image stays.
+        // The row way read this file already, to no sure end: a palette
+        // image is read again as it comes, any other in memory below.
         png_reader_begin(r, f, false);
-        const bool palette = palette_image(*r);
+        palette = palette_image(*r);
         *is_png = png_reader_is_png(*r);
         png_reader_end(r);
-        if (!palette) {
-            std::free(r);
-            return -1;
-        }
     }
-    int v = png_read_whole(r, f, false, max_side, image);
-    *is_png = png_reader_is_png(*r);
-    const bool palette = palette_image(*r);
-    png_reader_end(r);
-    // A PLTE among the IDAT chunks recolours rows already converted, and
-    // zlib's doubts are settled by the decoder's own inflate: both read
+    if (!rows_refused || palette) {
+        v = png_read_whole(r, f, false, max_side, image);
+        *is_png = png_reader_is_png(*r);
+        palette = palette_image(*r);
+        png_reader_end(r);
+    }
+    // zlib's doubts are settled by the decoder's own inflate, into zeroed
+    // buffers: a stream that copies from distance 0 (codes 30 and 31) reads
+    // bytes it never wrote, which the decoder takes from its heap. A PLTE
+    // among the IDAT chunks recolours rows already converted. Both read
     // again with every chunk read before the rows.
-    if (palette && (v == PNG_DOUBT || (v == PNG_OK && r->late_palette))) {
+    if (*is_png && (v == PNG_DOUBT || (palette && v == PNG_OK && r->late_palette))) {
         std::free(image->pixels);
         v = png_read_whole(r, f, true, max_side, image);
         png_reader_end(r);
-        // Only memory can have failed.
-        if (v == PNG_DOUBT) {
+        // Only memory can have failed a palette image; any other goes to
+        // the decoder when the reader still cannot tell.
+        if (palette && v == PNG_DOUBT) {
             v = PNG_FAILED;
             r->reason = "outofmem";
         }
     }
     int result = -1;
-    if (!*is_png || (!palette && (rows_refused || v != PNG_OK))) {
+    // Of a file other than a palette image, only the reader's pixels are
+    // taken: its refusals are the decoder's to make.
+    if (!*is_png || (!palette && v != PNG_OK)) {
         std::free(image->pixels);
         *image = Image{0, 0, nullptr};
     } else if (v == PNG_OK) {

@@ -4,13 +4,15 @@
 // files, a PLTE among the IDAT chunks, and every palette image whatever
 // befalls it.
 //
-// A palette image never goes to the decoder: the decoder reads an index
-// past the end of a short PLTE from an uninitialised array on its stack,
-// where the reader gives opaque black. So where zlib's inflate leaves the
-// outcome in doubt, the reader gathers the IDAT data and inflates it with
-// the decoder's own inflate, and where the decoder refuses the file, the
-// reader refuses it with the decoder's reason. Every other file the reader
-// does not read exactly as the decoder does goes back to the decoder.
+// Where zlib's inflate leaves the outcome in doubt, the reader gathers the
+// IDAT data and inflates it with the decoder's own inflate, into zeroed
+// buffers: a stream that copies bytes it never wrote gets zeros, where the
+// decoder's come from its heap. A palette image never goes to the decoder:
+// the decoder reads an index past the end of a short PLTE from an
+// uninitialised array on its stack, where the reader gives opaque black;
+// where the decoder refuses the file, the reader refuses it with the
+// decoder's reason. Every other file the reader does not read exactly as
+// the decoder does goes back to the decoder.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +45,7 @@ int png_read_whole(PngReader *r, FILE *f, bool in_memory, int32_t max_side, Imag
 // caller refuses it); 0 when the decoder refuses the file, with its reason
 // in reason (at most reason_size bytes; empty for none), or when memory
 // runs out ("outofmem"); -1 when the file goes to the decoder. A file that
-// the row way gave back (rows_refused) goes to the decoder unless it is a
-// palette image. *is_png says whether f is a PNG file at all.
+// the row way gave back (rows_refused) is read in memory at once unless it
+// is a palette image. *is_png says whether f is a PNG file at all.
 int png_decode_image(FILE *f, bool rows_refused, int32_t max_side, Image *image, char *reason,
                      size_t reason_size, bool *is_png);
