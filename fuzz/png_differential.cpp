@@ -110,8 +110,10 @@ std::string compare_pixels(const Decoded &stb, const unsigned char *pixels, int 
 {
     if (w != stb.w || h != stb.h) return "size differs";
     for (size_t i = 0; i < stb.pixels.size(); i += 4) {
-        if (std::memcmp(pixels + i, stb.pixels.data() + i, 4) == 0) continue;
+        // The reader's black first: the decoder's stack bytes are not
+        // looked at (valgrind counts that as a use of uninitialised memory).
         if (short_palette && std::memcmp(pixels + i, OPAQUE_BLACK, 4) == 0) continue;
+        if (std::memcmp(pixels + i, stb.pixels.data() + i, 4) == 0) continue;
         return "pixel " + std::to_string(i / 4) + " differs";
     }
     return "";
