@@ -93,7 +93,7 @@ static void check(const char *folder, const char *how)
 int main(int argc, char **argv)
 {
     const char *work = argc > 1 ? argv[1] : "leftover-sweep";
-    char folder[1024], output[1024];
+    char folder[1024], output[1024 + 64]; // the folder and a base name
     // The folder of an output path, as the pool gives it: up to the base name.
     std::snprintf(folder, sizeof folder, "%s/out", work);
     std::snprintf(output, sizeof output, "%s/balloon.png", folder);
