@@ -5,7 +5,7 @@
 #include "base/error.h"
 #include "batch/batch.h"
 #include "interface/fp_state.h"
-#include "interface/last_error.h"
+#include "interface/message.h"
 #include "thumbnail/aspect.h"
 #include "thumbnail/smart_crop.h"
 
@@ -33,7 +33,7 @@ IMGTHUMBNAIL_API void imgthumbnail_cleanup(void)
 
 IMGTHUMBNAIL_API const char *imgthumbnail_last_error(void)
 {
-    return last_error_text();
+    return message_buffer();
 }
 
 IMGTHUMBNAIL_API int imgthumbnail_square(const char *input, const char *output, int size)

@@ -5,7 +5,7 @@
 
 #include "base/error.h"
 #include "imgthumbnail.h"
-#include "interface/ex/last_error.h"
+#include "interface/message.h"
 #include "interface/fp_state.h"
 #include "io/image_io.h"
 #include "thumbnail/aspect.h"
@@ -102,7 +102,7 @@ IMGTHUMBNAIL_EX_API int imgthumbnail_ex_thumbnail(const char *input, const char 
 
 IMGTHUMBNAIL_EX_API const char *imgthumbnail_ex_last_error(void)
 {
-    return thread_error_text();
+    return message_buffer();
 }
 
 } // extern "C"
