@@ -21,6 +21,7 @@
 #include "jpeg_writer.h"
 #include "support.h"
 #include "thumbnail/aspect.h"
+#include "thumbnail/smart_crop.h"
 
 namespace {
 
@@ -357,6 +358,45 @@ TEST(JpegReader, ThumbnailsFromRowsAreThoseOfTheWholeImage)
         aspect_thumb_size(r.w, r.h, c.size, num, den, &tw, &th);
         ASSERT_EQ(resize_and_save(&src, r, tw, th, whole.c_str(), JPEG_QUALITY_DEFAULT), 1);
         EXPECT_EQ(read_bytes(rows), read_bytes(whole)) << c.w << "x" << c.h << " " << LAYOUTS[c.layout].name;
+    }
+}
+
+// The smart crop sums its analysis image from the reader's rows as they
+// come; a file the reader gives back part way (its scan cut short) is analysed from
+// the decoder's image instead. Either way the thumbnail is the one made
+// from the whole decoded image.
+TEST(JpegReader, SmartThumbnailsFromRowsAreThoseOfTheWholeImage)
+{
+    const std::string dir = scratch_dir();
+    const struct {
+        int w, h, layout;
+        double cut; // the share of the file kept; 1: all of it
+        int tw, th;
+    } cases[] = {
+        {640, 480, 5, 1, 64, 48},  {1000, 37, 6, 1, 50, 20}, {33, 1000, 0, 1, 16, 64}, {517, 300, 11, 1, 300, 200},
+        {161, 161, 3, 1, 40, 40},  {160, 90, 5, 1, 32, 32},  {640, 480, 5, 0.6, 64, 48},
+    };
+    for (const auto &c : cases) {
+        JpegWriterOptions o = options(LAYOUTS[c.layout], c.w, c.h, c.w);
+        std::vector<uint8_t> file = encode(o, photo(c.w, c.h));
+        if (c.cut < 1) {
+            // Cut short, then ended: the decoder fills in the missing blocks.
+            file.resize((size_t)((double)file.size() * c.cut));
+            file.insert(file.end(), {0xFF, 0xD9});
+        }
+        const std::string in = dir + "/in.jpg", rows = dir + "/rows.png", whole = dir + "/whole.png";
+        write_bytes(in, file);
+        const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " kept " + std::to_string(c.cut);
+        ASSERT_EQ(imgthumbnail_smart(in.c_str(), rows.c_str(), c.tw, c.th), 1) << what << ": " << imgthumbnail_last_error();
+        int w = 0, h = 0, n = 0;
+        Image src{0, 0, stbi_load_from_memory(file.data(), (int)file.size(), &w, &h, &n, 4)};
+        ASSERT_NE(src.pixels, nullptr) << what;
+        src.width = w;
+        src.height = h;
+        SmartChoice choice;
+        ASSERT_EQ(smart_choose(src, c.tw, c.th, &choice), 1) << what;
+        ASSERT_EQ(resize_and_save(&src, choice.region, c.tw, c.th, whole.c_str(), JPEG_QUALITY_DEFAULT), 1) << what;
+        EXPECT_EQ(read_bytes(rows), read_bytes(whole)) << what << " " << LAYOUTS[c.layout].name;
     }
 }
 

@@ -26,6 +26,20 @@ int open_input(const char *path, InputFile *in);
 // large: %dx%d", and *image left empty (0 x 0, no buffer).
 int decode_input(InputFile *in, Image *image);
 
+// A look at each row of the image as a row decoder writes it, for work that
+// reads every pixel once while the row is fresh in the cache: begin with the
+// size (0: no rows wanted), then each row, top to bottom. A decoder may give
+// the file back after any row, and the decoder itself then makes the image:
+// complete is set only when the rows seen are the whole image handed back.
+struct RowWatch {
+    int (*begin)(void *ctx, int32_t width, int32_t height);
+    void (*row)(void *ctx, const unsigned char *pixels);
+    void *ctx;
+    bool complete;
+};
+// decode_input, with watch told of the rows where a row decoder makes them.
+int decode_input_watched(InputFile *in, Image *image, RowWatch *watch);
+
 void close_input(InputFile *in);
 
 // open_input, decode_input and close_input in one.

@@ -106,7 +106,7 @@ static int check_decoded_size(const InputFile &in, int w, int h)
 // decoder hands the file back (nothing kept, the input to be read again
 // from its start). Without memory for the image the file goes back too:
 // the decoder then fails where and as it fails on its own.
-static int decode_by_rows(InputFile *in, Image *image)
+static int decode_by_rows(InputFile *in, Image *image, RowWatch *watch)
 {
     RowSource src;
     if (!row_source_open(in, &src)) return -1;
@@ -120,8 +120,12 @@ static int decode_by_rows(InputFile *in, Image *image)
     // Every page of the image is written once, right away.
     advise_huge_pages(pixels, bytes);
     const int64_t stride = (int64_t)w * 4;
+    const bool watched = watch && watch->begin(watch->ctx, w, h);
     bool whole = true;
-    for (int32_t y = 0; y < h && whole; y++) whole = row_source_next(&src, pixels + y * stride, 0, w) != 0;
+    for (int32_t y = 0; y < h && whole; y++) {
+        whole = row_source_next(&src, pixels + y * stride, 0, w) != 0;
+        if (whole && watched) watch->row(watch->ctx, pixels + y * stride);
+    }
     whole = whole && row_source_finish(&src);
     row_source_close(&src);
     if (!whole) {
@@ -129,12 +133,19 @@ static int decode_by_rows(InputFile *in, Image *image)
         return -1;
     }
     *image = Image{w, h, pixels};
+    if (watched) watch->complete = true;
     return 1;
 }
 
 int decode_input(InputFile *in, Image *image)
 {
+    return decode_input_watched(in, image, nullptr);
+}
+
+int decode_input_watched(InputFile *in, Image *image, RowWatch *watch)
+{
     *image = Image{0, 0, nullptr};
+    if (watch) watch->complete = false;
     if (!rewind_input(in)) return 0;
     char reason[REASON_BUF];
     const int whole = row_source_whole_image(in, image, reason, sizeof reason);
@@ -150,7 +161,7 @@ int decode_input(InputFile *in, Image *image)
         return 0;
     }
     if (!rewind_input(in)) return 0;
-    if (decode_by_rows(in, image) > 0) return 1;
+    if (decode_by_rows(in, image, watch) > 0) return 1;
     if (!rewind_input(in)) return 0;
     stb_clear_failure_reason();
     int w = 0, h = 0, channels = 0;

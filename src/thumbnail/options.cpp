@@ -99,12 +99,14 @@ static int finish_thumbnail(Image *thumb, const ThumbPlan &p, const ThumbOptions
     return save_thumbnail(&done, output, opt.jpeg_quality);
 }
 
-// The thumbnail of a decoded, upright source, which it frees.
-static int thumbnail_of_image(Image *src, const ThumbOptions &opt, const char *output)
+// The thumbnail of a decoded, upright source, which it frees; analysis is
+// the smart crop's analysis image of it when made already (taken and freed).
+static int thumbnail_of_image(Image *src, Image analysis, const ThumbOptions &opt, const char *output)
 {
     if (opt.mode == THUMB_SMART) {
         SmartChoice choice;
-        if (!smart_choose(*src, opt.width, opt.height, &choice)) {
+        if (!analysis.pixels) analysis = make_analysis_image(*src);
+        if (!smart_choose_from(*src, analysis, opt.width, opt.height, &choice)) {
             std::free(src->pixels);
             *src = Image{0, 0, nullptr};
             return 0;
@@ -117,6 +119,16 @@ static int thumbnail_of_image(Image *src, const ThumbOptions &opt, const char *o
     *src = Image{0, 0, nullptr};
     if (!thumb.pixels) return 0;
     return finish_thumbnail(&thumb, p, opt, output);
+}
+
+static int begin_analysis(void *ctx, int32_t width, int32_t height)
+{
+    return analysis_rows_begin((AnalysisRows *)ctx, width, height);
+}
+
+static void add_analysis_row(void *ctx, const unsigned char *pixels)
+{
+    analysis_rows_add((AnalysisRows *)ctx, pixels);
 }
 
 int options_thumbnail(const char *input, const char *output, const ThumbOptions &opt)
@@ -137,9 +149,25 @@ int options_thumbnail(const char *input, const char *output, const ThumbOptions 
             return made ? finish_thumbnail(&thumb, p, opt, output) : 0;
         }
     }
+    // The smart crop's analysis image of an upright source is summed from
+    // the rows as a row decoder writes them, while they are in the cache.
+    AnalysisRows *rows_analysis = nullptr;
+    if (opt.mode == THUMB_SMART && orientation == ORIENTATION_UPRIGHT)
+        rows_analysis = (AnalysisRows *)std::malloc(sizeof(AnalysisRows));
+    if (rows_analysis) *rows_analysis = AnalysisRows{}; // nothing begun: an empty image to take
+    RowWatch watch{begin_analysis, add_analysis_row, rows_analysis, false};
     Image src;
-    const int decoded = decode_input(&in, &src);
+    const int decoded = decode_input_watched(&in, &src, rows_analysis ? &watch : nullptr);
     close_input(&in);
+    Image analysis{0, 0, nullptr};
+    if (rows_analysis) {
+        analysis = analysis_rows_take(rows_analysis);
+        if (!watch.complete || !decoded) {
+            std::free(analysis.pixels);
+            analysis = Image{0, 0, nullptr};
+        }
+        std::free(rows_analysis);
+    }
     if (!decoded) return 0;
     if (orientation != ORIENTATION_UPRIGHT) {
         Image upright = orient_image(src, orientation);
@@ -147,5 +175,5 @@ int options_thumbnail(const char *input, const char *output, const ThumbOptions 
         if (!upright.pixels) return 0;
         src = upright;
     }
-    return thumbnail_of_image(&src, opt, output);
+    return thumbnail_of_image(&src, analysis, opt, output);
 }

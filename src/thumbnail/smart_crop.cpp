@@ -44,61 +44,94 @@ static void block_bounds(int32_t size, int32_t count, int32_t *lo, int32_t *hi)
     }
 }
 
-// Fills dst (aw x ah) with the rounded block means of src. The source is
-// read once, row after row, each row left to right: a row adds its pixels
-// into the per-column sums of the analysis row it belongs to.
-static void reduce_blocks(const Image &src, Image *dst)
+// The size of the analysis image of a w x h source: the source's own when
+// neither side exceeds ANALYSIS_MAX.
+static void analysis_size(int32_t w, int32_t h, int32_t *aw, int32_t *ah)
 {
-    const int32_t aw = dst->width, ah = dst->height;
-    int32_t col_lo[ANALYSIS_MAX], col_hi[ANALYSIS_MAX];
-    int32_t row_lo[ANALYSIS_MAX], row_hi[ANALYSIS_MAX];
-    block_bounds(src.width, aw, col_lo, col_hi);
-    block_bounds(src.height, ah, row_lo, row_hi);
+    const int32_t m = w > h ? w : h;
+    *aw = w;
+    *ah = h;
+    if (m <= ANALYSIS_MAX) return;
+    // Through the double scale, not an exact fraction: an exact half of the
+    // shorter side may round either way (2496 x 117 gives 160 x 7).
+    const double s = (double)ANALYSIS_MAX / (double)m;
+    *aw = (int32_t)((double)w * s + 0.5);
+    *ah = (int32_t)((double)h * s + 0.5);
+    if (*aw < 1) *aw = 1;
+    if (*ah < 1) *ah = 1;
+}
 
-    // A block holds at most about 205 x 308 pixels (sides up to 32768),
-    // so its sums stay far below 2^32.
-    uint32_t sums[ANALYSIS_MAX * RGBA_CHANNELS];
-    const int64_t stride = (int64_t)src.width * RGBA_CHANNELS;
-    unsigned char *out = dst->pixels;
-    for (int32_t y = 0; y < ah; y++) {
-        std::memset(sums, 0, sizeof sums);
-        for (int32_t sy = row_lo[y]; sy < row_hi[y]; sy++) {
-            const unsigned char *row = src.pixels + sy * stride;
-            for (int32_t x = 0; x < aw; x++)
-                add_pixels(row + (int64_t)col_lo[x] * RGBA_CHANNELS, row + (int64_t)col_hi[x] * RGBA_CHANNELS,
-                           sums + x * RGBA_CHANNELS);
-        }
-        const uint64_t rows = (uint64_t)(row_hi[y] - row_lo[y]);
-        for (int32_t x = 0; x < aw; x++) {
-            const uint64_t n = (uint64_t)(col_hi[x] - col_lo[x]) * rows;
-            for (int c = 0; c < RGBA_CHANNELS; c++)
-                *out++ = (unsigned char)(((uint64_t)sums[x * RGBA_CHANNELS + c] + n / 2) / n);
-        }
+int analysis_rows_begin(AnalysisRows *a, int32_t width, int32_t height)
+{
+    a->out = Image{0, 0, nullptr};
+    a->src_w = width;
+    a->src_h = height;
+    a->rows_in = 0;
+    a->y = 0;
+    int32_t aw, ah;
+    analysis_size(width, height, &aw, &ah);
+    if (aw == width && ah == height) return 0; // the source itself serves
+    a->out = Image{aw, ah, (unsigned char *)std::malloc((size_t)image_bytes(aw, ah))};
+    if (!a->out.pixels) return 0;
+    // With aw <= width and ah <= height the blocks tile the source: each
+    // row of the source belongs to exactly one analysis row, in order.
+    block_bounds(width, aw, a->col_lo, a->col_hi);
+    block_bounds(height, ah, a->row_lo, a->row_hi);
+    return 1;
+}
+
+void analysis_rows_add(AnalysisRows *a, const unsigned char *row)
+{
+    if (!a->out.pixels || a->y >= a->out.height) return;
+    const int32_t aw = a->out.width, y = a->y;
+    // A block holds at most about 205 x 308 pixels (sides up to 32768), so
+    // its sums stay far below 2^32; integer sums are exact in any order.
+    if (a->rows_in == a->row_lo[y]) std::memset(a->sums, 0, sizeof a->sums);
+    for (int32_t x = 0; x < aw; x++)
+        add_pixels(row + (int64_t)a->col_lo[x] * RGBA_CHANNELS, row + (int64_t)a->col_hi[x] * RGBA_CHANNELS,
+                   a->sums + x * RGBA_CHANNELS);
+    a->rows_in++;
+    if (a->rows_in < a->row_hi[y]) return;
+    // The analysis row is complete: its rounded block means.
+    const uint64_t rows = (uint64_t)(a->row_hi[y] - a->row_lo[y]);
+    unsigned char *out = a->out.pixels + (int64_t)y * aw * RGBA_CHANNELS;
+    for (int32_t x = 0; x < aw; x++) {
+        const uint64_t n = (uint64_t)(a->col_hi[x] - a->col_lo[x]) * rows;
+        for (int c = 0; c < RGBA_CHANNELS; c++)
+            *out++ = (unsigned char)(((uint64_t)a->sums[x * RGBA_CHANNELS + c] + n / 2) / n);
     }
+    a->y++;
+}
+
+Image analysis_rows_take(AnalysisRows *a)
+{
+    Image out = a->out;
+    a->out = Image{0, 0, nullptr};
+    if (out.pixels && a->rows_in == a->src_h && a->y == out.height) return out;
+    std::free(out.pixels);
+    return Image{0, 0, nullptr};
 }
 
 Image make_analysis_image(const Image &source)
 {
     const int32_t w = source.width, h = source.height;
-    const int32_t m = w > h ? w : h;
-    Image out{w, h, nullptr};
-    if (m > ANALYSIS_MAX) {
-        // Through the double scale, not an exact fraction: an exact half of
-        // the shorter side may round either way (2496 x 117 gives 160 x 7).
-        const double s = (double)ANALYSIS_MAX / (double)m;
-        out.width = (int32_t)((double)w * s + 0.5);
-        out.height = (int32_t)((double)h * s + 0.5);
-        if (out.width < 1) out.width = 1;
-        if (out.height < 1) out.height = 1;
+    AnalysisRows a;
+    if (analysis_rows_begin(&a, w, h)) {
+        // The source is read once, row after row.
+        const int64_t stride = (int64_t)w * RGBA_CHANNELS;
+        for (int32_t y = 0; y < h; y++) analysis_rows_add(&a, source.pixels + y * stride);
+        return analysis_rows_take(&a);
     }
-    out.pixels = (unsigned char *)std::malloc((size_t)image_bytes(out.width, out.height));
-    if (!out.pixels) {
-        set_err("out of memory");
-        return out;
+    if (a.out.width == 0) {
+        // Not reduced: a copy.
+        Image out{w, h, (unsigned char *)std::malloc((size_t)image_bytes(w, h))};
+        if (out.pixels) {
+            std::memcpy(out.pixels, source.pixels, (size_t)image_bytes(w, h));
+            return out;
+        }
     }
-    if (m > ANALYSIS_MAX) reduce_blocks(source, &out);
-    else std::memcpy(out.pixels, source.pixels, (size_t)image_bytes(w, h));
-    return out;
+    set_err("out of memory");
+    return Image{w, h, nullptr};
 }
 
 float *make_energy_map(const Image &analysis)
@@ -207,7 +240,11 @@ CropRect map_window_to_source(int32_t w, int32_t h, int32_t aw, int32_t ah, int3
 
 int smart_choose(const Image &source, int32_t width, int32_t height, SmartChoice *choice)
 {
-    Image analysis = make_analysis_image(source);
+    return smart_choose_from(source, make_analysis_image(source), width, height, choice);
+}
+
+int smart_choose_from(const Image &source, Image analysis, int32_t width, int32_t height, SmartChoice *choice)
+{
     if (!analysis.pixels) return 0;
     const int32_t aw = analysis.width, ah = analysis.height;
     // The thumbnail size is used as a window size unscaled, so a reduced

@@ -23,6 +23,28 @@ float luminance(unsigned char r, unsigned char g, unsigned char b);
 // allocation failure: "out of memory" and a null buffer.
 Image make_analysis_image(const Image &source);
 
+// The analysis image made a source row at a time, while each row is fresh
+// from the decoder: the same bytes as make_analysis_image of the whole
+// source (integer block sums, the rows in order).
+struct AnalysisRows {
+    int32_t src_w, src_h;
+    Image out;       // the analysis image being made
+    int32_t rows_in; // source rows added so far
+    int32_t y;       // the analysis row they are summed into
+    int32_t col_lo[ANALYSIS_MAX], col_hi[ANALYSIS_MAX];
+    int32_t row_lo[ANALYSIS_MAX], row_hi[ANALYSIS_MAX];
+    uint32_t sums[ANALYSIS_MAX * 4];
+};
+// Begins for a width x height source. 0 when no rows are wanted: the
+// source is no larger than ANALYSIS_MAX (it is its own analysis image), or
+// no memory (nothing is set: make_analysis_image says it later).
+int analysis_rows_begin(AnalysisRows *a, int32_t width, int32_t height);
+// The next source row, top to bottom: width RGBA pixels.
+void analysis_rows_add(AnalysisRows *a, const unsigned char *row);
+// The analysis image once every source row came (the caller frees it);
+// otherwise an empty image. Either way nothing stays allocated in a.
+Image analysis_rows_take(AnalysisRows *a);
+
 // The energy map of an analysis image: aw x ah floats, each the absolute
 // luminance step to the right plus the one downwards. The caller frees it.
 // Null with "out of memory" when a buffer cannot be allocated.
@@ -58,6 +80,9 @@ struct SmartChoice {
 // The choice for a decoded source and a width x height thumbnail (1..4096
 // each). 1 on success; 0 with "out of memory". Nothing stays allocated.
 int smart_choose(const Image &source, int32_t width, int32_t height, SmartChoice *choice);
+// The same with the analysis image of source made already (a null buffer:
+// its "out of memory" stands), which it frees.
+int smart_choose_from(const Image &source, Image analysis, int32_t width, int32_t height, SmartChoice *choice);
 
 // Body of imgthumbnail_smart once its arguments have been checked.
 int smart_thumbnail(const char *input, const char *output, int32_t width, int32_t height);
