@@ -71,7 +71,7 @@ foreach(lib IN LISTS imgthumb_libraries)
     set(IMGTHUMB_PC_CFLAGS " -D${${lib}_STATIC_MACRO}")
     set(IMGTHUMB_PC_LIBS_PRIVATE "Libs.private: -lm")
     # The PNG reader's inflate.
-    set(IMGTHUMB_PC_REQUIRES_PRIVATE "Requires.private: zlib")
+    set(IMGTHUMB_PC_REQUIRES_PRIVATE "Requires.private: libisal")
   endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail.pc.in ${PROJECT_BINARY_DIR}/${lib}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${lib}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
@@ -79,8 +79,7 @@ endforeach()
 
 set(IMGTHUMB_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quintaro-imgthumbnail)
 install(EXPORT quintaro-imgthumbnail-targets NAMESPACE quintaro:: DESTINATION ${IMGTHUMB_CMAKE_DIR})
-# A static library's consumers link zlib: the package finds it for them.
-set(IMGTHUMB_SHARED_PACKAGE ${IMGTHUMB_SHARED})
+# A static library's consumers link ISA-L (the system's libisal).
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/quintaro-imgthumbnail-config.cmake.in
   ${PROJECT_BINARY_DIR}/quintaro-imgthumbnail-config.cmake
   INSTALL_DESTINATION ${IMGTHUMB_CMAKE_DIR})

@@ -29,7 +29,7 @@ function(imgthumb_static_library target interface_objects static_macro)
   set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
   target_compile_definitions(${target} INTERFACE ${static_macro})
   # The PNG reader's inflate, which the consumer links.
-  target_link_libraries(${target} INTERFACE ZLIB::ZLIB)
+  target_link_libraries(${target} INTERFACE ${IMGTHUMB_ISAL_LINK})
   if(NOT WIN32)
     target_link_libraries(${target} INTERFACE m)
   endif()

@@ -353,6 +353,31 @@ struct BitWriter {
         for (int i = n - 1; i >= 0; i--) bit((c >> i) & 1);
     }
     void literal(uint8_t b) { code(0x30u + b, 8); } // fixed code, 0..143
+    void align() { used = 0; } // on to the next byte
+    // A stored block that is not the last: a row's filter byte 0, then
+    // n - 1 bytes of a ramp.
+    void stored_row(uint32_t n)
+    {
+        value(0, 3);
+        align();
+        for (uint32_t v : {n, n ^ 0xFFFFu}) {
+            out.push_back((uint8_t)v);
+            out.push_back((uint8_t)(v >> 8));
+        }
+        out.push_back(0);
+        for (uint32_t i = 1; i < n; i++) out.push_back((uint8_t)(i * 7));
+    }
+    // A block header of dynamic codes up to its code-length code: hlit
+    // and hdist symbols, the code-length code's lengths in header order.
+    void dynamic_header(int hlit, int hdist, const std::vector<int> &precode)
+    {
+        value(1, 1);
+        value(2, 2);
+        value((uint32_t)(hlit - 257), 5);
+        value((uint32_t)(hdist - 1), 5);
+        value((uint32_t)(precode.size() - 4), 4);
+        for (int len : precode) value((uint32_t)len, 3);
+    }
 };
 
 // A fixed-Huffman stream whose one copy uses distance code 30: zlib
@@ -402,6 +427,121 @@ TEST_F(PngReaderTest, CopiesFromDistanceZeroGiveZeros)
         const std::string t(thumb.begin(), thumb.end());
         if (first.empty()) first = t;
         EXPECT_EQ(t, first) << "dirt " << (int)dirt;
+    }
+}
+
+// Streams that inflaters other than the decoder's read their own way, each
+// where the bytes already written do not give it away (a copy from far back
+// is within them): the decoder refuses them or reads them to other bytes,
+// and so must every way of the library. libdeflate 1.14, for one, inflates
+// every one of them without an error, to exactly the bytes the row needs
+// and with the stream's end well before the data's. ISA-L (like zlib)
+// refuses them all, so the reader doubts each one and the decoder's inflate
+// settles it.
+TEST_F(PngReaderTest, StreamsOtherInflatersReadDifferentlyGoTheDecodersWay)
+{
+    // After a stored row of 30000 bytes, length symbol 286 or 287: length 0
+    // for the decoder (the row stays short), 258 elsewhere.
+    auto rare_length = [](int symbol) {
+        BitWriter w;
+        w.stored_row(30000);
+        w.value(1, 1);
+        w.value(1, 2);
+        w.code(0xC0u + (uint32_t)(symbol - 280), 8);
+        w.code(0, 5); // distance 1
+        w.code(0, 7); // end of block
+        return w.out;
+    };
+    // Code lengths that run past the block's symbols: 258 of them, the
+    // last a repeat of three. The decoder refuses it; an inflater that
+    // drops the surplus reads 17 zero bytes.
+    auto overrun = [] {
+        BitWriter w;
+        // The code-length code: 18 -> 0, 1 -> 10, 16 -> 11.
+        w.dynamic_header(257, 1, {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
+        w.code(2, 2);   // symbol 0: length 1
+        w.code(0, 1);   // 138 zeros
+        w.value(127, 7);
+        w.code(0, 1);   // 117 zeros
+        w.value(106, 7);
+        w.code(2, 2);   // symbol 256: length 1
+        w.code(3, 2);   // the distance's length and two more: a repeat of 3
+        w.value(0, 2);
+        for (int i = 0; i < 17; i++) w.code(0, 1); // the row: 17 zeros
+        w.code(1, 1);   // end of block
+        return w.out;
+    };
+    // A distance code of one codeword ("0"), the copy using the other: the
+    // decoder refuses it, an inflater that reads it as the one distance
+    // copies three zeros.
+    auto missing_codeword = [] {
+        BitWriter w;
+        // The code-length code: 18 -> 0, 1 -> 10, 2 -> 11.
+        w.dynamic_header(258, 1, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2});
+        w.code(2, 2); // symbol 0: length 1
+        w.code(0, 1); // 138 zeros
+        w.value(127, 7);
+        w.code(0, 1); // 117 zeros
+        w.value(106, 7);
+        w.code(3, 2); // symbols 256 and 257: length 2
+        w.code(3, 2);
+        w.code(2, 2); // the one distance: length 1
+        w.code(0, 1); // the row: filter 0, 0, then a copy of 3
+        w.code(0, 1);
+        w.code(3, 2);
+        w.code(1, 1); // the distance codeword the code leaves out
+        w.code(2, 2); // end of block
+        return w.out;
+    };
+    struct Case {
+        const char *what;
+        Bytes deflate;
+        uint32_t width; // of one grey row, as many bytes as the other inflaters make
+    };
+    const Case CASES[] = {
+        {"length symbol 286", rare_length(286), 30000 + 258 - 1},
+        {"length symbol 287", rare_length(287), 30000 + 258 - 1},
+        {"code lengths past the symbols", overrun(), 16},
+        {"a codeword the distance code leaves out", missing_codeword(), 4},
+    };
+    for (const Case &c : CASES) {
+        Bytes z = {0x78, 0x01};
+        z.insert(z.end(), c.deflate.begin(), c.deflate.end());
+        z.insert(z.end(), {0, 0, 0, 0});
+        const PngImageSpec s{c.width, 1, 8, 0, false, 0, 1};
+        const DifferentialResult r = expect_agreement(png_file(png_chunks(s, z, {}, {}, 1 << 20)), c.what);
+        EXPECT_FALSE(r.stb_ok) << c.what;
+        EXPECT_EQ(r.streamed, PNG_DOUBT) << c.what;
+        EXPECT_FALSE(r.rows) << c.what;
+    }
+    // Distance codes 30 and 31 after 30000 bytes: distance 0 for the
+    // decoder (bytes it never wrote: zeros from the library), 24577 and
+    // up, reading 13 more bits, elsewhere.
+    for (uint32_t code : {30u, 31u}) {
+        BitWriter w;
+        w.stored_row(30000);
+        w.value(1, 1);
+        w.value(1, 2);
+        w.code(1, 7); // length 3
+        w.code(code, 5);
+        w.value(0, 13); // the decoder's end of block, and others' extra bits
+        w.code(0, 7);
+        Bytes z = {0x78, 0x01};
+        z.insert(z.end(), w.out.begin(), w.out.end());
+        z.insert(z.end(), {0, 0, 0, 0});
+        const PngImageSpec s{30002, 1, 8, 0, false, 0, 1};
+        const std::string what = "distance code " + std::to_string(code);
+        const DifferentialResult r = expect_agreement(png_file(png_chunks(s, z, {}, {}, 1 << 20)), what);
+        EXPECT_TRUE(r.stb_ok) << what;
+        Image img;
+        ASSERT_EQ(load_image(path.c_str(), &img), 1) << imgthumbnail_last_error();
+        ASSERT_EQ(img.width, 30002);
+        for (int i = 0; i < 30002; i++) {
+            const uint8_t v = i < 29999 ? (uint8_t)((i + 1) * 7) : 0;
+            const uint8_t want[4] = {v, v, v, 255};
+            ASSERT_EQ(std::memcmp(img.pixels + (size_t)i * 4, want, 4), 0) << what << ", pixel " << i;
+        }
+        std::free(img.pixels);
     }
 }
 

@@ -1,10 +1,11 @@
-// The PNG reader: the decoder's chunk rules, zlib's inflate, the rows.
+// The PNG reader: the decoder's chunk rules, ISA-L's inflate, the rows.
 #include "io/png/png_reader.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include <isa-l/igzip_lib.h>
 #include <stb/stb_image.h>
 
 #include "io/png/png_unfilter.h"
@@ -48,8 +49,6 @@ static const int ZLIB_METHOD_MASK = 15;
 static const int ZLIB_DICTIONARY = 32;
 static const int ZLIB_CHECK = 31;
 static const int ZLIB_HEADER_BYTES = 2;
-// A raw deflate stream with the largest window.
-static const int RAW_DEFLATE_WINDOW = -15;
 // The decoder's bit reader fails a code that starts within its last 16 bits
 // of input; after at least this many bytes beyond the stream's end, no
 // code does.
@@ -334,10 +333,13 @@ static bool inflate_started(PngReader *r)
             return false;
         }
     }
-    if (inflateInit2(&r->z, RAW_DEFLATE_WINDOW) != Z_OK) {
+    r->isal = (inflate_state *)std::malloc(sizeof(inflate_state));
+    if (!r->isal) {
         r->z_doubt = true;
         return false;
     }
+    isal_inflate_init(r->isal);
+    r->isal->crc_flag = ISAL_DEFLATE;
     r->z_ready = true;
     return true;
 }
@@ -353,23 +355,34 @@ static bool inflate_more(PngReader *r)
         r->raw_len -= r->raw_pos;
         r->raw_pos = 0;
     }
-    z_stream *z = &r->z;
+    inflate_state *z = r->isal;
     z->next_out = r->raw + r->raw_len;
-    z->avail_out = (uInt)(r->raw_cap - r->raw_len);
-    const uInt room = z->avail_out;
+    z->avail_out = (uint32_t)(r->raw_cap - r->raw_len);
+    const uint32_t room = z->avail_out;
     while (z->avail_out > 0) {
         const unsigned char *p;
         const size_t n = data_peek(r, &p);
-        if (n == 0) break; // IEND without the stream's end, or a chunk failure
-        z->next_in = (Bytef *)p;
-        z->avail_in = (uInt)n;
-        const int ret = inflate(z, Z_NO_FLUSH);
-        data_done(r, n - z->avail_in);
-        if (ret == Z_STREAM_END) {
+        if (n == 0) break;
+        z->next_in = (uint8_t *)p;
+        z->avail_in = (uint32_t)n;
+        const int ret = isal_inflate(z);
+        // After a failure ISA-L may leave avail_in wrapped below zero.
+        const size_t taken = z->avail_in > n ? n : n - z->avail_in;
+        if (z->block_state == ISAL_BLOCK_FINISH) {
+            // Whole bytes still in the bit buffer lie after the stream's end:
+            // they go back to the data.
+            const size_t held = (size_t)(z->read_in_length > 0 ? z->read_in_length / 8 : 0);
+            if (z->tmp_in_size != 0 || held > taken) {
+                data_done(r, taken);
+                r->z_doubt = true;
+                break;
+            }
+            data_done(r, taken - held);
             r->z_end = true;
             break;
         }
-        if (ret != Z_OK && ret != Z_BUF_ERROR) {
+        data_done(r, taken);
+        if (ret != ISAL_DECOMP_OK) {
             r->z_doubt = true;
             break;
         }
@@ -559,7 +572,8 @@ int png_reader_begin(PngReader *r, FILE *f, bool data_in_memory)
 
 void png_reader_end(PngReader *r)
 {
-    if (r->z_ready) inflateEnd(&r->z);
+    std::free(r->isal);
+    r->isal = nullptr;
     r->z_ready = false;
     png_stream_close(&r->s);
     std::free(r->idat);

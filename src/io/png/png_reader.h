@@ -1,16 +1,20 @@
 // The library's PNG reader: the rules of the decoder (stb_image 2.27) for
 // what a PNG file is, followed to the letter (which chunks it accepts, in
 // which order, what it ignores, what it refuses and with which reason),
-// with zlib's inflate, the filters undone by the kernels of png_unfilter.h
+// with ISA-L's inflate (igzip), the filters undone by the kernels of png_unfilter.h
 // and the samples turned into RGBA8 exactly as the decoder turns them. It
 // reads the open file as the decoder does (png_stream.h), a block at a
 // time, and hands out the image a row at a time: the whole decoded image
 // is never held unless the caller keeps it.
 //
-// Where the decoder's outcome cannot be known from zlib's (zlib refuses
-// some streams the decoder reads, and the decoder reads a damaged stream's
-// last bits its own way), the verdict is PNG_DOUBT: only the decoder itself
-// can tell.
+// Where the decoder's outcome cannot be known from ISA-L's (ISA-L refuses
+// some streams the decoder reads, such as distance codes 30 and 31, and the
+// decoder reads a damaged stream's last bits its own way), the verdict is
+// PNG_DOUBT: only the decoder's own inflate can tell. ISA-L refuses every
+// stream the decoder refuses or reads to other bytes (length symbols 286
+// and 287, code lengths past the symbols, codewords an incomplete code
+// leaves out), so a stream it inflates to its end, with whole bytes after
+// that end, is the decoder's.
 //
 // Use: png_reader_begin; png_reader_row for each row of each interlace
 // pass in turn (png_reader_pass says which); png_reader_finish; then
@@ -20,8 +24,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-
-#include <zlib.h>
 
 #include "io/png/png_stream.h"
 
@@ -74,10 +76,10 @@ struct PngReader {
     bool data_in_memory; // the IDAT data is gathered whole for the decoder's inflate
     unsigned char *idat; // that data (idat_total bytes)
     uint32_t idat_cap;
-    // the zlib stream
+    // the zlib stream: its two header bytes, then raw deflate data
     int zhead_len;
     unsigned char zhead[2];
-    z_stream z;
+    struct inflate_state *isal; // ISA-L's inflate, once begun
     bool z_ready, z_end, z_doubt;
     // a failure of the inflate stage: the decoder inflates before anything
     // else, so this reason goes before every row's
