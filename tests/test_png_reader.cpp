@@ -367,6 +367,16 @@ struct BitWriter {
         out.push_back(0);
         for (uint32_t i = 1; i < n; i++) out.push_back((uint8_t)(i * 7));
     }
+    // Under a code-length code with 1 -> "10" and 18 -> "0": literal 0 of
+    // length 1, then literals 1..255 of length 0 (runs of 138 and 117).
+    void literal_lengths_0_to_255()
+    {
+        code(2, 2);
+        code(0, 1);
+        value(127, 7);
+        code(0, 1);
+        value(106, 7);
+    }
     // A block header of dynamic codes up to its code-length code: hlit
     // and hdist symbols, the code-length code's lengths in header order.
     void dynamic_header(int hlit, int hdist, const std::vector<int> &precode)
@@ -459,11 +469,7 @@ TEST_F(PngReaderTest, StreamsOtherInflatersReadDifferentlyGoTheDecodersWay)
         BitWriter w;
         // The code-length code: 18 -> 0, 1 -> 10, 16 -> 11.
         w.dynamic_header(257, 1, {2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2});
-        w.code(2, 2);   // symbol 0: length 1
-        w.code(0, 1);   // 138 zeros
-        w.value(127, 7);
-        w.code(0, 1);   // 117 zeros
-        w.value(106, 7);
+        w.literal_lengths_0_to_255();
         w.code(2, 2);   // symbol 256: length 1
         w.code(3, 2);   // the distance's length and two more: a repeat of 3
         w.value(0, 2);
@@ -478,11 +484,7 @@ TEST_F(PngReaderTest, StreamsOtherInflatersReadDifferentlyGoTheDecodersWay)
         BitWriter w;
         // The code-length code: 18 -> 0, 1 -> 10, 2 -> 11.
         w.dynamic_header(258, 1, {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2});
-        w.code(2, 2); // symbol 0: length 1
-        w.code(0, 1); // 138 zeros
-        w.value(127, 7);
-        w.code(0, 1); // 117 zeros
-        w.value(106, 7);
+        w.literal_lengths_0_to_255();
         w.code(3, 2); // symbols 256 and 257: length 2
         w.code(3, 2);
         w.code(2, 2); // the one distance: length 1
